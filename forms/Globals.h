@@ -1,0 +1,67 @@
+// Program-wide values, created once by main() (or by a test) and handed to the
+// three windows by reference. No singletons: everything a window reaches outside
+// itself goes through here.
+#pragma once
+
+#include <QPrinter>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "intake/settings.h"
+#include "platform/files.h"
+#include "platform/qt/dialog_service.h"
+#include "platform/services.h"
+
+class TNyomtat;
+class TNyomt;
+class TMailKuldoForm;
+
+namespace nx::qt {
+
+// Runs an event handler: input/output and conversion errors raised in it are shown
+// in the error box titled with the application title, and the program goes on.
+class Dispatcher {
+public:
+    virtual ~Dispatcher() = default;
+    virtual void run(const std::function<void()>& handler) = 0;
+};
+
+}  // namespace nx::qt
+
+struct Globals {
+    Globals(nx::FileSystem& fileSystem, nx::qt::DialogService& dialogService,
+            nx::Services& appServices, nx::qt::Dispatcher& handlerDispatcher)
+        : fs(fileSystem),
+          dialogs(dialogService),
+          services(appServices),
+          dispatcher(handlerDispatcher),
+          previewText(fileSystem) {}
+
+    nx::FileSystem& fs;
+    nx::qt::DialogService& dialogs;
+    nx::Services& services;           // termination request, error box
+    nx::qt::Dispatcher& dispatcher;   // every handler runs through it
+
+    nx::Settings settings;            // the settings record, read and written live
+
+    // The preview's file: the converted print stream that the preview shows.
+    std::string currentJobPath;
+    // The host's job file handed to the preview by the watch cycle; empty after the
+    // last-job button. Closing the preview deletes it.
+    std::string previewJobFile;
+    // Bytes copied from that job file (closing deletes it only if it still has them).
+    std::int64_t previewJobBytes = -1;
+
+    nx::TextFile previewText;         // bound by every preview render, read by the exports
+    int pageNumber = 1;
+    int pageCount = 1;
+
+    // The application's current printer, set by the printer setup dialog.
+    std::unique_ptr<QPrinter> currentPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+
+    // The three windows, set by main() in creation order.
+    TNyomtat* Nyomtat = nullptr;
+    TNyomt* Nyomt = nullptr;
+    TMailKuldoForm* MailKuldoForm = nullptr;
+};

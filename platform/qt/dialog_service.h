@@ -1,0 +1,38 @@
+// The dialogs the windows show, behind one interface so that window tests can
+// script the answers. The real service shows Qt's dialogs modally.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+class QPrinter;
+
+namespace nx::qt {
+
+class DialogService {
+public:
+    virtual ~DialogService() = default;
+    // A plain message box: no icon, one OK button, centred on the screen.
+    virtual void message(QWidget* parent, const QString& text) = 0;
+    // An error message box: error icon, one OK button, titled `title`.
+    virtual void error(QWidget* parent, const QString& title, const QString& text) = 0;
+    // The one-line input dialog (value of at most `maxLength` characters, shown
+    // selected). True on OK with the edited value in `value`; false on Cancel.
+    virtual bool input(QWidget* parent, const QString& caption, const QString& prompt,
+                       QString& value, int maxLength) = 0;
+    // The printer setup dialog on `printer`; true when confirmed (the printer then
+    // holds the chosen destination).
+    virtual bool printerSetup(QWidget* parent, QPrinter& printer) = 0;
+};
+
+// Qt's QMessageBox, QInputDialog and QPrintDialog.
+class QtDialogService final : public DialogService {
+public:
+    void message(QWidget* parent, const QString& text) override;
+    void error(QWidget* parent, const QString& title, const QString& text) override;
+    bool input(QWidget* parent, const QString& caption, const QString& prompt, QString& value,
+               int maxLength) override;
+    bool printerSetup(QWidget* parent, QPrinter& printer) override;
+};
+
+}  // namespace nx::qt

@@ -1,0 +1,17 @@
+// Rendering one page of a print-stream file into the preview image (TextMegnez's work).
+#pragma once
+
+#include <string_view>
+
+#include "render/printer_output.h"
+
+namespace nx {
+
+// Draws page `page` (1-based) of the file at `dosPath` onto `image`, which is
+// `width` by `height` device units and is cleared first. A missing file is created
+// empty. Leaves the file closed and the progress at 100 of 100. Checked failures
+// raise IoError; the image keeps what was drawn so far.
+void renderPreviewPage(RenderContext& ctx, std::string_view dosPath, int page, Surface& image,
+                       int width, int height);
+
+}  // namespace nx

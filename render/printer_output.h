@@ -1,0 +1,30 @@
+// Printing a print-stream file as one print job (the main window's Kikuldes).
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "intake/settings.h"
+#include "platform/files.h"
+#include "platform/printjob.h"
+#include "platform/progress.h"
+#include "platform/services.h"
+
+namespace nx {
+
+struct RenderContext {
+    FileSystem& fs;
+    const Settings& settings;                 // sizes and margins, read live
+    std::function<bool()> variableLineHeight; // the check box, read at every line and step
+    Progress& progress;
+    Services& services;                       // termination request on a failed read
+};
+
+inline constexpr std::string_view kPrintJobTitle = "Nyomt\xe1si eredm\xe9ny";  // CP1250
+
+// Prints the file at `dosPath` on `job`: title, orientation, pages at form feeds,
+// origin at the margins. Leaves the file closed and the progress at maximum 100,
+// position 0. An input/output error aborts the job and is raised (IoError).
+void printStream(RenderContext& ctx, std::string_view dosPath, PrintJob& job, bool landscape);
+
+}  // namespace nx
