@@ -1,0 +1,73 @@
+// A dialog service for window tests: records every dialog and answers from a script.
+#pragma once
+
+#include <QPrinter>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/qt/dialog_service.h"
+
+namespace nx::test {
+
+class ScriptedDialogs final : public nx::qt::DialogService {
+public:
+    struct Error {
+        QString title;
+        QString text;
+    };
+    struct Input {
+        QString caption;
+        QString prompt;
+        QString value;
+        int maxLength;
+    };
+
+    std::vector<QString> messages;
+    std::vector<Error> errors;
+    std::vector<Input> inputs;
+    // Answers for the input dialog in order: a value means OK with that text,
+    // nullopt means Cancel. With no answer left, the proposal is accepted.
+    std::deque<std::optional<QString>> inputAnswers;
+
+    // Printer setup: confirmed or cancelled; a confirmed dialog points the printer
+    // at `pdfPath` (a PDF file) when it is not empty.
+    bool acceptPrinter = true;
+    QString pdfPath;
+    int printerSetups = 0;
+
+    // Runs while a message or error box would be shown (e.g. to check state then).
+    std::function<void()> onBox;
+
+    void message(QWidget*, const QString& text) override {
+        messages.push_back(text);
+        if (onBox) onBox();
+    }
+    void error(QWidget*, const QString& title, const QString& text) override {
+        errors.push_back({title, text});
+        if (onBox) onBox();
+    }
+    bool input(QWidget*, const QString& caption, const QString& prompt, QString& value,
+               int maxLength) override {
+        inputs.push_back({caption, prompt, value, maxLength});
+        if (inputAnswers.empty()) return true;
+        auto answer = inputAnswers.front();
+        inputAnswers.pop_front();
+        if (!answer) return false;
+        value = answer->left(maxLength);
+        return true;
+    }
+    bool printerSetup(QWidget*, QPrinter& printer) override {
+        ++printerSetups;
+        if (!acceptPrinter) return false;
+        if (!pdfPath.isEmpty()) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdfPath);
+        }
+        return true;
+    }
+};
+
+}  // namespace nx::test
