@@ -1,0 +1,40 @@
+// The running program without its event loop: the file system, the program-wide
+// values, the dispatcher, the services, the activation tracker and the three
+// windows, created in order (TNyomtat, TNyomt, TMailKuldoForm) and destroyed in
+// reverse. main() builds one and runs the loop; window tests build their own.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "forms/Globals.h"
+
+class QWidget;
+
+namespace nx::app {
+
+class ActivationTracker;
+
+// The application title: the executable's file name without directory and without
+// everything from its first full stop, every letter but the first in lower case.
+std::string applicationTitle(const std::string& argv0);
+
+class Program {
+public:
+    // `dialogs` outlives the program. `argv0` gives the application title.
+    Program(nx::DriveTable drives, nx::qt::DialogService& dialogs, const std::string& argv0);
+    ~Program();  // destroys the windows: the main window's destruction saves the settings
+
+    Globals& globals();
+    TNyomtat& mainWindow();
+    TNyomt& previewWindow();
+    TMailKuldoForm& mailWindow();
+    bool terminationRequested() const;
+    const std::string& title() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace nx::app
