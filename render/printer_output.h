@@ -20,7 +20,7 @@ struct RenderContext {
     Services& services;                       // termination request on a failed read
 };
 
-inline constexpr std::string_view kPrintJobTitle = "Nyomt\xe1si eredm\xe9ny";  // CP1250
+inline constexpr std::string_view kPrintJobTitle = "Nyomtat\xe1si eredm\xe9ny";  // CP1250
 
 // Prints the file at `dosPath` on `job`: title, orientation, pages at form feeds,
 // origin at the margins. Leaves the file closed and the progress at maximum 100,
