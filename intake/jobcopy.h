@@ -22,9 +22,14 @@ struct JobCopyResult {
 };
 
 // `job` is open (reset) on the job file. Creates both copies, sets the progress
-// maximum to the job's size and steps once per byte copied, and closes the last-job
-// copy, the working copy and the job file. Bytes appended to the job while the copy
-// runs are copied too. Checked operations (size, writes, closes) raise IoError.
+// position to 0, its maximum to the job's size at the start and its step to 1, and
+// closes the last-job copy, the working copy and the job file. The copy moves large
+// blocks; after each block the progress position is set to the bytes copied so far
+// (the same position that one step per byte would reach), ending at `bytes`. Bytes
+// appended to the job while the copy runs are copied too. Checked operations (size,
+// end tests, writes, closes) raise IoError. A failed create or a failed read returns
+// its code with all three files closed; after a failed read the copies hold the
+// bytes read before it.
 JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCopy,
                       std::string_view lastJobCopy, Progress& progress);
 

@@ -1,0 +1,80 @@
+// The job copy: every byte of the job file through the character map into the
+// working copy and the last-job copy.
+#include "intake/jobcopy.h"
+
+#include <vector>
+
+#include "intake/charmap.h"
+
+namespace nx {
+
+namespace {
+
+constexpr std::size_t kBlock = 64 * 1024;
+// Reads that find nothing although the size says more is there (the file was cut
+// while we looked) are given up after a few tries.
+constexpr int kMaxEmptyReads = 3;
+
+}  // namespace
+
+JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCopy,
+                      std::string_view lastJobCopy, Progress& progress) {
+    JobCopyResult result;
+
+    ByteFile work(fs);
+    work.assign(workingCopy);
+    if (const int rc = work.rewrite()) {
+        job.close();
+        return {JobCopyResult::Status::CreateFailed, rc, 0};
+    }
+    ByteFile last(fs);
+    last.assign(lastJobCopy);
+    if (const int rc = last.rewrite()) {
+        work.close();
+        job.close();
+        return {JobCopyResult::Status::CreateFailed, rc, 0};
+    }
+
+    std::int64_t size = 0;
+    progress.setPosition(0);
+    check(job.size(size));
+    progress.setMaximum(size);
+    progress.setStep(1);
+
+    std::vector<std::uint8_t> block(kBlock);
+    const auto& table = charMapTable();
+    int emptyReads = 0;
+    for (;;) {
+        // The end test takes the job's size afresh, so bytes that a host program
+        // appends while the copy runs are copied too.
+        bool atEnd = true;
+        check(job.eof(atEnd));
+        if (atEnd) break;
+
+        std::size_t got = 0;
+        const int rc = job.readBlock(block.data(), block.size(), got);
+        for (std::size_t i = 0; i < got; ++i) block[i] = table[block[i]];
+        if (got > 0) {
+            // Bytes read before a failing one are kept, as a byte-wise copy keeps them.
+            check(work.writeBlock(block.data(), got));
+            check(last.writeBlock(block.data(), got));
+            result.bytes += static_cast<std::int64_t>(got);
+            progress.setPosition(result.bytes);
+            emptyReads = 0;
+        }
+        if (rc != kOk) {
+            last.close();
+            work.close();
+            job.close();
+            return {JobCopyResult::Status::ReadFailed, rc, result.bytes};
+        }
+        if (got == 0 && ++emptyReads >= kMaxEmptyReads) break;
+    }
+
+    check(last.close());
+    check(work.close());
+    check(job.close());
+    return result;
+}
+
+}  // namespace nx
