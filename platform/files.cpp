@@ -115,7 +115,7 @@ int openHost(const std::string& path, int accessFlags, bool create, int& fd) {
         ::close(h);
         return kSharingViolation;
     }
-    if (create && existed && ::ftruncate(h, 0) != 0) {
+    if (create && existed && S_ISREG(st.st_mode) && ::ftruncate(h, 0) != 0) {
         const int err = errno;
         ::close(h);
         return resultFromErrno(err, path);
