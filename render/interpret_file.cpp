@@ -1,7 +1,11 @@
 // The file-reading frame around the line interpreter, shared by both targets.
+#include <chrono>
+#include <thread>
+
 #include "platform/files.h"
 #include "platform/services.h"
 #include "render/interpreter.h"
+#include "render/open_retry.h"
 
 namespace nx {
 
@@ -42,6 +46,26 @@ void interpretFile(ByteFile& file, Services& services, LineInterpreter& in,
         }
         in.interpretLine(line, target.formFeed);
         in.endLine();
+    }
+}
+
+}  // namespace nx
+
+namespace nx {
+
+void openRetrying(ByteFile& file, bool createMissing) {
+    const auto deadline = std::chrono::steady_clock::now() + kOpenRetryLimit;
+    for (int attempt = 0;; ++attempt) {
+        const int rc = file.reset();
+        if (rc == 0) return;
+        const bool created = createMissing && rc == kFileNotFound;
+        if (created) {
+            check(file.rewrite());
+            check(file.close());
+        }
+        if (std::chrono::steady_clock::now() >= deadline) throw IoError(rc);
+        // A file just created is opened again at once; everything else waits a little.
+        if (!(created && attempt == 0)) std::this_thread::sleep_for(kOpenRetryPause);
     }
 }
 

@@ -22,9 +22,14 @@ struct RenderContext {
 
 inline constexpr std::string_view kPrintJobTitle = "Nyomtat\xe1si eredm\xe9ny";  // CP1250
 
+// The code raised when the print job cannot be begun ("I/O error 160").
+inline constexpr int kDeviceWriteFault = 160;
+
 // Prints the file at `dosPath` on `job`: title, orientation, pages at form feeds,
 // origin at the margins. Leaves the file closed and the progress at maximum 100,
-// position 0. An input/output error aborts the job and is raised (IoError).
+// position 0. An input/output error aborts the job and is raised (IoError). An open
+// that keeps failing for about two seconds raises its error before the job begins; a
+// job that cannot begin raises IoError(kDeviceWriteFault).
 void printStream(RenderContext& ctx, std::string_view dosPath, PrintJob& job, bool landscape);
 
 }  // namespace nx
