@@ -1,0 +1,94 @@
+// The printer output: a print stream printed onto the recording print job.
+//
+// Input: an option byte (bits 0-2 the settings profile, bit 3 landscape), the
+// check box pattern (see checkBoxPattern), a fault byte pair (see OneFault), then
+// the stream, written to the working copy. Checks the job's frame (title,
+// orientation before begin, one end or, after an input/output error, one abort),
+// the number of pages the form feeds make, the progress end state and that the
+// file is left closed.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "fuzz/render_options.h"
+#include "intake/paths.h"
+#include "render/printer_output.h"
+#include "tests/support/recording.h"
+
+namespace {
+
+using nx::fuzz::expect;
+
+constexpr std::string_view kStream = nx::paths::kWorkingCopy;
+
+int count(const std::vector<std::string>& log, const std::string& entry) {
+    return static_cast<int>(std::count(log.begin(), log.end(), entry));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    auto& drive = nx::fuzz::FuzzDrive::instance();
+    nx::fuzz::InputReader in(data, size);
+    const std::uint8_t options = in.byte();
+    const std::uint8_t pattern = in.byte();
+    nx::fuzz::OneFault fault(in.byte(), in.byte());
+    const nx::Settings settings = nx::fuzz::settingsProfile(options & 7);
+    const bool landscape = (options & 8) != 0;
+
+    drive.write(kStream, in.rest(), in.restSize());
+
+    nx::test::RecordingPrintJob job;
+    nx::test::RecordingProgress progress;
+    nx::test::RecordingServices services;
+    nx::RenderContext ctx{drive.fs(), settings, nx::fuzz::checkBoxPattern(pattern), progress,
+                          services};
+    bool raised = false;
+    {
+        nx::fuzz::FaultScope scope(drive.fs(), fault);
+        try {
+            nx::printStream(ctx, kStream, job, landscape);
+        } catch (const nx::IoError&) {
+            raised = true;
+        }
+    }
+    expect(!raised || fault.fired(), "printing raised without a fault");
+
+    const auto& log = job.log;
+    expect(count(log, "surface outside job") == 0, "surface used outside the job");
+    expect(count(log, "begin") <= 1, "job begun twice");
+    if (count(log, "begin") == 1) {
+        const auto begin = std::find(log.begin(), log.end(), "begin");
+        expect(std::find(log.begin(), begin, "title " + nx::test::hexBytes(nx::kPrintJobTitle)) !=
+                   begin,
+               "title not set before begin");
+        expect(std::find(log.begin(), begin,
+                         std::string("landscape ") + (landscape ? "1" : "0")) != begin,
+               "orientation not set before begin");
+        // A begun job ends exactly once: ended when it ran through, abandoned
+        // when an input/output error stopped it.
+        expect(count(log, "end") + count(log, "abort") == 1, "job neither ended nor abandoned once");
+        expect(raised == (count(log, "abort") == 1), "abort does not match the error");
+        const std::string& last = log.back();
+        expect(last == "end" || last == "abort", "job calls after its end");
+    } else {
+        expect(raised, "job not begun, yet no error");
+    }
+
+    // The stream file is closed again: it can be deleted and rewritten at once.
+    {
+        nx::ByteFile probe(drive.fs());
+        probe.assign(kStream);
+        expect(probe.rewrite() == 0 && probe.close() == 0, "stream file left held");
+    }
+
+    if (fault.fired()) return 0;
+
+    expect(job.ended && !job.aborted, "job not ended");
+    expect(job.pages == 1 + nx::fuzz::newPagesOf(in.rest(), in.restSize()),
+           "pages differ from the form-feed rule", std::to_string(job.pages));
+    expect(progress.maximum == 100 && progress.position == 0, "progress end state");
+    expect(services.terminationRequests == 0, "termination requested without a fault");
+    return 0;
+}

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (AddressSanitizer, UndefinedBehaviorSanitizer)
+# in their own build directory and runs each for SECONDS seconds on its corpus.
+#
+#   scripts/fuzz.sh SECONDS [target...]
+#
+# Targets: print_stream_fuzz preview_page_fuzz copy_lines_fuzz settings_load_fuzz
+# int_conv_fuzz job_copy_fuzz (all when none is named).
+#
+# The seed corpora come from samples/*.txt and, when it is beside the project,
+# ../shared/realdata/; they are assembled under the build directory, never in the
+# repository. Each target keeps its growing corpus in BUILD/corpus/TARGET, so later
+# runs go on from earlier ones. A finding is saved as BUILD/artifacts/TARGET/crash-*
+# (or leak-*, timeout-*, oom-*); the script then exits 1.
+#
+# Environment: NORVEXA_FUZZ_BUILD_DIR (default build/fuzz), CC/CXX (default clang,
+# clang++), NORVEXA_FUZZ_PARALLEL (targets run at once, default 1), NORVEXA_FUZZ_NICE
+# (nice level for the runs, default 0), NORVEXA_JOBS (build jobs, default nproc).
+set -euo pipefail
+
+if [ $# -lt 1 ] || ! [[ "$1" =~ ^[0-9]+$ ]]; then
+  echo "usage: scripts/fuzz.sh SECONDS [target...]" >&2
+  exit 2
+fi
+seconds=$1
+shift
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+build="${NORVEXA_FUZZ_BUILD_DIR:-$top/build/fuzz}"
+parallel="${NORVEXA_FUZZ_PARALLEL:-1}"
+nicelevel="${NORVEXA_FUZZ_NICE:-0}"
+jobs="${NORVEXA_JOBS:-$(nproc)}"
+all=(print_stream_fuzz preview_page_fuzz copy_lines_fuzz settings_load_fuzz int_conv_fuzz
+     job_copy_fuzz)
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
+
+# Longest input per target: the rendering and copy targets take whole jobs, the
+# settings file is one record, a box text is short.
+max_len() {
+  case "$1" in
+    settings_load_fuzz) echo 64 ;;
+    int_conv_fuzz) echo 64 ;;
+    *) echo 16384 ;;
+  esac
+}
+
+cc="${CC:-clang}"
+cxx="${CXX:-clang++}"
+command -v "$cxx" >/dev/null || { echo "fuzz.sh: $cxx not found (install clang)" >&2; exit 1; }
+
+cmake -S "$top" -B "$build" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVEXA_WERROR=ON -DNORVEXA_FUZZ=ON \
+  -DNORVEXA_BUILD_QT=OFF -DNORVEXA_BUILD_TESTS=OFF -DNORVEXA_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j"$jobs" --target norvexa_fuzz_seeds "${targets[@]}"
+
+# Seed corpora, made afresh from the job files.
+seeds="$build/seeds"
+rm -rf "$seeds"
+sources=()
+for f in "$top"/samples/*.txt; do [ -f "$f" ] && sources+=("$f"); done
+shared="${NORVEXA_SHARED_DIR:-$top/../shared}"
+if [ -d "$shared/realdata" ]; then
+  for f in "$shared"/realdata/*; do
+    [ -f "$f" ] && [ "$(basename "$f")" != SOURCES.md ] && sources+=("$f")
+  done
+fi
+"$build/fuzz/norvexa_fuzz_seeds" "$seeds" "${sources[@]}"
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
+run_one() {
+  local t=$1
+  local corpus="$build/corpus/$t" artifacts="$build/artifacts/$t" log="$build/logs/$t.log"
+  mkdir -p "$corpus" "$artifacts" "$build/logs"
+  local status=0
+  nice -n "$nicelevel" "$build/fuzz/$t" -max_total_time="$seconds" -max_len="$(max_len "$t")" \
+    -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+    "$corpus" "$seeds/$t" >"$log" 2>&1 || status=$?
+  local execs speed cov
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  cov=$(grep -E '^#[0-9]+' "$log" | tail -1 | sed -n 's/.*\(cov: [0-9]*\).*\(ft: [0-9]*\).*\(corp: [^ ]*\).*/\1 \2 \3/p')
+  if [ "$status" -eq 0 ]; then
+    echo "$t: ${execs:-?} executions in ${seconds} s (${speed:-?}/s), $cov"
+  else
+    echo "$t: FAILED (exit $status) after ${execs:-?} executions, see $log" >&2
+    ls "$artifacts" >&2 || true
+    grep -m1 -E 'ERROR:|runtime error|invariant broken' "$log" >&2 || true
+  fi
+  return "$status"
+}
+
+failed=0
+running=0
+pids=()
+for t in "${targets[@]}"; do
+  run_one "$t" &
+  pids+=($!)
+  running=$((running + 1))
+  if [ "$running" -ge "$parallel" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
+done
+exit "$failed"
