@@ -31,6 +31,11 @@ public:
     TMailKuldoForm& mailWindow();
     bool terminationRequested() const;
     const std::string& title() const;
+    ActivationTracker& tracker();
+
+    // Ends the program from outside (a signal, the end of the desktop session) as
+    // the exit button does, also leaving any modal loop that a handler has open.
+    void terminate();
 
 private:
     struct Impl;

@@ -1,0 +1,70 @@
+// The service: the three windows, the event loop, and an orderly end on a signal or
+// at the end of the desktop session (the windows are destroyed as after the exit
+// button, so the settings are saved and the presence marker deleted).
+#include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/program.h"
+#include "forms/Nyomtato.h"
+#include "platform/files.h"
+#include "platform/qt/dialog_service.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+extern "C" void onSignal(int sig) {
+    const char byte = static_cast<char>(sig);
+    // Nothing else is safe here; the event loop reads the pipe.
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+bool installSignalPipe() {
+    if (::pipe(signalPipe) != 0) return false;
+    for (int fd : signalPipe) {
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
+    struct sigaction sa{};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The program ends by its own request only (the exit button, closing the main
+    // window), never because the preview was the last window to hide.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const nx::DriveTable drives = nx::DriveTable::fromCommandLine(argc, argv);
+    nx::qt::QtDialogService dialogs;
+    nx::app::Program program(drives, dialogs, argc > 0 ? argv[0] : "norvexa");
+
+    if (installSignalPipe()) {
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&program] {
+            char buf[16];
+            while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+            }
+            program.terminate();
+        });
+    }
+    // The desktop session ends: end as the exit button does, before the session
+    // manager gives up on us.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [&program](QSessionManager&) { program.terminate(); });
+
+    program.mainWindow().show();
+    return app.exec();
+}

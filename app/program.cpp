@@ -1,0 +1,82 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <cctype>
+
+#include "app/activation.h"
+#include "app/dispatcher.h"
+#include "forms/MailKuldoFormUnit.h"
+#include "forms/NyomtUnit.h"
+#include "forms/Nyomtato.h"
+
+namespace nx::app {
+
+std::string applicationTitle(const std::string& argv0) {
+    std::string name = argv0;
+    if (auto slash = name.find_last_of("/\\"); slash != std::string::npos) name.erase(0, slash + 1);
+    if (auto dot = name.find('.'); dot != std::string::npos) name.erase(dot);
+    for (std::size_t i = 1; i < name.size(); ++i) {
+        auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x80) name[i] = static_cast<char>(std::tolower(c));
+    }
+    return name;
+}
+
+struct Program::Impl {
+    Impl(nx::DriveTable drives, nx::qt::DialogService& dialogs, const std::string& argv0)
+        : fs(std::move(drives)),
+          services(dialogs, applicationTitle(argv0)),
+          dispatcher(services),
+          g(fs, dialogs, services, dispatcher),
+          tracker(dispatcher) {
+        services.setDispatcher(&dispatcher);
+    }
+
+    nx::FileSystem fs;
+    AppServices services;
+    GuardedDispatcher dispatcher;
+    Globals g;
+    ActivationTracker tracker;
+    std::unique_ptr<TNyomtat> main;
+    std::unique_ptr<TNyomt> preview;
+    std::unique_ptr<TMailKuldoForm> mail;
+};
+
+Program::Program(nx::DriveTable drives, nx::qt::DialogService& dialogs, const std::string& argv0)
+    : impl_(std::make_unique<Impl>(std::move(drives), dialogs, argv0)) {
+    Globals& g = impl_->g;
+    impl_->main = std::make_unique<TNyomtat>(g);
+    g.Nyomtat = impl_->main.get();
+    impl_->preview = std::make_unique<TNyomt>(g);
+    g.Nyomt = impl_->preview.get();
+    impl_->mail = std::make_unique<TMailKuldoForm>(g);
+    g.MailKuldoForm = impl_->mail.get();
+
+    TNyomtat* main = impl_->main.get();
+    TNyomt* preview = impl_->preview.get();
+    TMailKuldoForm* mail = impl_->mail.get();
+    impl_->tracker.track(main, [main] { main->FormActivate(main); });
+    impl_->tracker.track(preview, [preview] { preview->FormActivate(preview); });
+    impl_->tracker.track(mail, [mail] { mail->FormActivate(mail); });
+}
+
+Program::~Program() {
+    Globals& g = impl_->g;
+    impl_->mail.reset();
+    g.MailKuldoForm = nullptr;
+    impl_->preview.reset();
+    g.Nyomt = nullptr;
+    impl_->main.reset();  // saves the settings and deletes the presence marker
+    g.Nyomtat = nullptr;
+}
+
+Globals& Program::globals() { return impl_->g; }
+TNyomtat& Program::mainWindow() { return *impl_->main; }
+TNyomt& Program::previewWindow() { return *impl_->preview; }
+TMailKuldoForm& Program::mailWindow() { return *impl_->mail; }
+bool Program::terminationRequested() const { return impl_->services.terminationRequested(); }
+const std::string& Program::title() const { return impl_->services.title(); }
+ActivationTracker& Program::tracker() { return impl_->tracker; }
+void Program::terminate() { impl_->services.terminateNow(); }
+
+}  // namespace nx::app

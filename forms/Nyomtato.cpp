@@ -1,0 +1,418 @@
+#include "forms/Nyomtato.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <climits>
+
+#include "forms/NyomtUnit.h"
+#include "intake/intconv.h"
+#include "intake/jobcopy.h"
+#include "intake/paths.h"
+#include "platform/qt/codec.h"
+#include "platform/qt/print_job.h"
+#include "render/printer_output.h"
+
+namespace {
+
+constexpr int kWatchInterval = 3000;
+constexpr int kOuterWidth = 199;
+constexpr int kOuterHeight = 482;
+
+// The core's progress on a QProgressBar. The bar only holds int values, so a job
+// larger than that is shown scaled; the bar is updated only when the shown value
+// moves, since the copy steps once per byte.
+class BarProgress final : public nx::Progress {
+public:
+    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+
+    void setMaximum(std::int64_t maximum) override {
+        max_ = std::max<std::int64_t>(maximum, 0);
+        scale_ = max_ > INT_MAX ? (max_ / INT_MAX) + 1 : 1;
+        bar_->setRange(0, static_cast<int>(max_ / scale_));
+        show(true);
+    }
+    void setPosition(std::int64_t position) override {
+        pos_ = position;
+        show(true);
+    }
+    void setStep(int step) override { step_ = step; }
+    void stepIt() override {
+        pos_ += step_;
+        show(false);
+    }
+
+private:
+    void show(bool always) {
+        std::int64_t v = std::clamp<std::int64_t>(pos_, 0, max_) / scale_;
+        // About 200 visible steps are plenty; the last one always shows.
+        std::int64_t grain = std::max<std::int64_t>(1, (max_ / scale_) / 200);
+        if (always || v - shown_ >= grain || v < shown_ || pos_ >= max_) {
+            shown_ = v;
+            bar_->setValue(static_cast<int>(v));
+        }
+    }
+
+    QProgressBar* bar_;
+    std::int64_t max_ = 100;
+    std::int64_t scale_ = 1;
+    std::int64_t pos_ = 0;
+    std::int64_t shown_ = -1;
+    int step_ = 1;
+};
+
+QString cp(std::string_view bytes) { return nx::qt::fromCp1250(bytes); }
+
+// Grows a caption control to its text when the requested font is substituted by a
+// wider one, keeping its place and never past `right`.
+void fitWidth(QWidget* w, int right) {
+    int want = w->sizeHint().width();
+    if (want > w->width()) w->resize(std::min(want, std::max(w->width(), right - w->x())), w->height());
+}
+
+}  // namespace
+
+TNyomtat::TNyomtat(Globals& g) : QWidget(nullptr), g_(g) {
+    setWindowTitle(cp("ZTL Nyomtat\xf3"));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    resize(kOuterWidth, kOuterHeight);
+
+    auto label = [this](const char* text, int x, int y, int w, int h) {
+        auto* l = new QLabel(cp(text), this);
+        l->setGeometry(x, y, w, h);
+        return l;
+    };
+    auto button = [this](const char* text, int x, int y, int w, int h) {
+        auto* b = new QPushButton(cp(text), this);
+        b->setGeometry(x, y, w, h);
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto box = [this](const char* name, int x, int y) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setGeometry(x, y, 41, 21);
+        e->installEventFilter(this);
+        return e;
+    };
+    auto check = [this](const char* text, int x, int y, int w, bool checked) {
+        auto* c = new QCheckBox(cp(text), this);
+        c->setGeometry(x, y, w, 17);
+        c->setChecked(checked);
+        return c;
+    };
+
+    Label1 = label("Nyomtat\xf3?", 16, 24, 51, 13);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setGeometry(16, 56, 153, 16);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    NyomtSetup = button("&Nyomtat\xf3 v\xe1laszt\xe1s", 16, 88, 153, 25);
+    StaticText1 = label("Bal fels\xf5 marg\xf3 (1 pont = 1/72 inch)", 8, 120, 173, 17);
+    MaskEdit1 = box("MaskEdit1", 16, 144);
+    MaskEdit2 = box("MaskEdit2", 120, 144);
+    Label2 = label("Norm\xe1l bet\xfbm\xe9ret", 16, 176, 83, 13);
+    Edit1 = box("Edit1", 120, 176);
+    Label3 = label("Elit bet\xfbm\xe9ret", 16, 200, 64, 13);
+    Edit2 = box("Edit2", 120, 200);
+    Label4 = label("S\xfbr\xedtett bet\xfbm\xe9ret", 16, 224, 84, 13);
+    Edit3 = box("Edit3", 120, 224);
+    Label5 = label("Dupla bet\xfbm\xe9ret", 16, 248, 78, 13);
+    Edit4 = box("Edit4", 120, 248);
+    NyomtA3 = check("A3-as lap nyomtat\xe1s (fekv\xf5)", 16, 280, 161, false);
+    ValtozoSormagassag = check("V\xe1ltoz\xf3 sormagass\xe1g", 16, 304, 153, false);
+    AzonnalNyomtat = check("Azonnal nyomtat", 16, 328, 97, true);
+    LegutobbiNyGomb = button("&Legut\xf3\x62\x62i nyomtat\xe1s", 16, 352, 153, 25);
+    KilepesGomb = button("&Program befejez\xe9se", 16, 384, 153, 25);
+    StaticText2 = label("Norvexa 1.06 verzi\xf3", 16, 424, 106, 17);
+    StaticText2->setAlignment(Qt::AlignCenter);
+
+    for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(StaticText1),
+                       static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label3),
+                       static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label5),
+                       static_cast<QWidget*>(NyomtA3), static_cast<QWidget*>(ValtozoSormagassag),
+                       static_cast<QWidget*>(AzonnalNyomtat)}) {
+        fitWidth(w, kOuterWidth - 8);
+    }
+
+    // The Tab key's path through the window.
+    QWidget* order[] = {NyomtSetup, KilepesGomb, MaskEdit1,      MaskEdit2,
+                        ValtozoSormagassag, Edit1, Edit2, Edit3, Edit4,
+                        AzonnalNyomtat, LegutobbiNyGomb, NyomtA3};
+    for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+
+    Timer1 = new QTimer(this);
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(kWatchInterval);
+
+    auto dispatch = [this](auto handler) {
+        return [this, handler] { g_.dispatcher.run([this, handler] { (this->*handler)(this); }); };
+    };
+    connect(NyomtSetup, &QPushButton::clicked, this, dispatch(&TNyomtat::NyomtSetupClick));
+    connect(KilepesGomb, &QPushButton::clicked, this, dispatch(&TNyomtat::KilepesGombClick));
+    connect(LegutobbiNyGomb, &QPushButton::clicked, this,
+            dispatch(&TNyomtat::LegutobbiNyGombClick));
+    connect(Timer1, &QTimer::timeout, this, dispatch(&TNyomtat::Figyeles));
+    // The user's change of the box is stored at once, so the next activation keeps it.
+    connect(ValtozoSormagassag, &QCheckBox::toggled, this, [this](bool on) {
+        if ((g_.settings.variableLineHeight != 0) != on)
+            g_.settings.variableLineHeight = on ? 1 : 0;
+    });
+
+    g_.dispatcher.run([this] { FormCreate(this); });
+}
+
+TNyomtat::~TNyomtat() {
+    Timer1->stop();
+    for (QLineEdit* e : {MaskEdit1, MaskEdit2, Edit1, Edit2, Edit3, Edit4}) e->removeEventFilter(this);
+    g_.dispatcher.run([this] { FormDestroy(this); });
+}
+
+void TNyomtat::FormCreate(QObject*) {
+    firstActivation_ = false;
+    nx::loadSettings(g_.fs, g_.settings, [this](const std::string& message) {
+        g_.services.errorBox(nx::withFullStop(message));
+    });
+}
+
+void TNyomtat::FormDestroy(QObject*) {
+    nx::SettingsBoxes boxes;
+    boxes.normal = nx::qt::toCp1250(Edit1->text());
+    boxes.elite = nx::qt::toCp1250(Edit2->text());
+    boxes.condensed = nx::qt::toCp1250(Edit3->text());
+    boxes.dbl = nx::qt::toCp1250(Edit4->text());
+    boxes.leftMargin = nx::qt::toCp1250(MaskEdit1->text());
+    boxes.topMargin = nx::qt::toCp1250(MaskEdit2->text());
+    boxes.variableLineHeight = ValtozoSormagassag->isChecked();
+    nx::saveSettings(g_.fs, g_.settings, boxes, [this](const std::string& message) {
+        g_.services.errorBox(nx::withFullStop(message));
+    });
+}
+
+void TNyomtat::FormActivate(QObject*) {
+    BetuKiir();
+    if (!firstActivation_) {
+        // Set first: nothing during the message may show it a second time.
+        firstActivation_ = true;
+        g_.dialogs.message(this, cp("El\xf5sz\xf6r v\xe1lasszon nyomtat\xf3t!"));
+    }
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    NyomtSetup->setFocus(Qt::OtherFocusReason);
+}
+
+void TNyomtat::BetuKiir() {
+    Edit1->setText(QString::number(g_.settings.normal));
+    Edit2->setText(QString::number(g_.settings.elite));
+    Edit3->setText(QString::number(g_.settings.condensed));
+    Edit4->setText(QString::number(g_.settings.dbl));
+    MaskEdit1->setText(QString::number(g_.settings.leftMargin));
+    MaskEdit2->setText(QString::number(g_.settings.topMargin));
+    ValtozoSormagassag->setChecked(g_.settings.variableLineHeight != 0);
+}
+
+void TNyomtat::NyomtSetupClick(QObject*) {
+    if (g_.dialogs.printerSetup(this, *g_.currentPrinter)) armWatch();
+}
+
+void TNyomtat::KilepesGombClick(QObject*) { g_.services.requestTermination(); }
+
+void TNyomtat::LegutobbiNyGombClick(QObject*) {
+    setStatus(cp("Megjelen\xedt\xe9s..."));
+    g_.Nyomt->openJob(std::string(nx::paths::kLastJobCopy), std::string(), -1);
+}
+
+void TNyomtat::MaskEdit1Exit(QObject*) {
+    g_.settings.leftMargin = nx::textToInteger(nx::qt::toCp1250(MaskEdit1->text()));
+}
+void TNyomtat::MaskEdit2Exit(QObject*) {
+    g_.settings.topMargin = nx::textToInteger(nx::qt::toCp1250(MaskEdit2->text()));
+}
+void TNyomtat::Edit1Exit(QObject*) {
+    g_.settings.normal = nx::textToInteger(nx::qt::toCp1250(Edit1->text()));
+}
+void TNyomtat::Edit2Exit(QObject*) {
+    g_.settings.elite = nx::textToInteger(nx::qt::toCp1250(Edit2->text()));
+}
+void TNyomtat::Edit3Exit(QObject*) {
+    g_.settings.condensed = nx::textToInteger(nx::qt::toCp1250(Edit3->text()));
+}
+void TNyomtat::Edit4Exit(QObject*) {
+    g_.settings.dbl = nx::textToInteger(nx::qt::toCp1250(Edit4->text()));
+}
+
+void TNyomtat::MaskEdit1KeyPress(QObject*, char& key) {
+    if (key == '\r') NyomtSetup->setFocus(Qt::OtherFocusReason);
+}
+void TNyomtat::MaskEdit2KeyPress(QObject*, char& key) {
+    if (key == '\r') NyomtSetup->setFocus(Qt::OtherFocusReason);
+}
+void TNyomtat::Edit1KeyPress(QObject*, char& key) {
+    if (key == '\r') NyomtSetup->setFocus(Qt::OtherFocusReason);
+}
+
+void TNyomtat::setStatus(const QString& text) {
+    Label1->setText(text);
+    fitWidth(Label1, kOuterWidth - 8);
+    Label1->repaint();
+}
+
+void TNyomtat::armWatch() {
+    if (Timer1->isActive()) return;
+    Timer1->setInterval(kWatchInterval);
+    Timer1->start();
+}
+
+void TNyomtat::Kikuldes(std::string_view fileName) {
+    nx::qt::QtPrintJob job(*g_.currentPrinter);
+    BarProgress progress(ProgressBar1);
+    nx::RenderContext ctx{g_.fs, g_.settings, [this] { return ValtozoSormagassag->isChecked(); },
+                          progress, g_.services};
+    nx::printStream(ctx, fileName, job, NyomtA3->isChecked());
+}
+
+void TNyomtat::Figyeles(QObject*) {
+    Timer1->stop();
+    setStatus(cp("Figyel\xe9s..."));
+
+    // The candidates are tried in a value of the cycle's own: the program-wide
+    // current job path names the preview's file and is left to the preview.
+    nx::ByteFile job(g_.fs);
+    std::string jobPath;
+    bool found = false;
+    for (std::string_view candidate : nx::paths::kJobCandidates) {
+        jobPath = std::string(candidate);
+        job.assign(candidate);
+        if (job.reset() == nx::kOk) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        armWatch();
+        return;
+    }
+
+    setStatus(cp("Feldolgoz\xe1s..."));
+    BarProgress progress(ProgressBar1);
+    const nx::JobCopyResult copied =
+        nx::copyJob(g_.fs, job, nx::paths::kWorkingCopy, nx::paths::kLastJobCopy, progress);
+    if (copied.status != nx::JobCopyResult::Status::Copied) {
+        // A copy that cannot be made or a job that cannot be read: nothing is printed,
+        // shown or deleted, the job stays for the next run, and the program ends.
+        g_.services.requestTermination();
+        if (job.isOpen()) job.close();
+        g_.services.errorBox(nx::withFullStop(nx::ioMessage(copied.code)));
+        return;
+    }
+
+    if (AzonnalNyomtat->isChecked()) {
+        setStatus(cp("Nyomtat\xe1s..."));
+        Kikuldes(nx::paths::kWorkingCopy);
+        deletePrintedJob(jobPath, copied.bytes);
+        nx::check(g_.fs.erase(nx::paths::kWorkingCopy));
+        Label1->setText(cp("Figyel\xe9s..."));
+        armWatch();
+    } else {
+        setStatus(cp("Megjelen\xedt\xe9s..."));
+        g_.Nyomt->openJob(std::string(nx::paths::kWorkingCopy), jobPath, copied.bytes);
+    }
+}
+
+void TNyomtat::deletePrintedJob(const std::string& jobPath, std::int64_t bytesCopied) {
+    nx::ByteFile job(g_.fs);
+    job.assign(jobPath);
+    const int rc = job.reset();
+    if (rc == nx::kOk) {
+        std::int64_t size = 0;
+        const int sizeRc = job.size(size);
+        job.close();
+        nx::check(sizeRc);
+        // The host wrote more after the copy ended: keep the job, the next cycle
+        // takes it again whole.
+        if (size != bytesCopied) return;
+    } else if (rc == nx::kSharingViolation) {
+        // A host holds it open without sharing, so it is still writing: keep it.
+        return;
+    }
+    nx::check(g_.fs.erase(jobPath));
+}
+
+bool TNyomtat::eventFilter(QObject* watched, QEvent* event) {
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (box && box->parent() == this) {
+        if (event->type() == QEvent::FocusOut) {
+            auto* fe = static_cast<QFocusEvent*>(event);
+            QWidget* next = QApplication::focusWidget();
+            // Only a move to another control of this window is an exit; the window
+            // losing the focus (another window, a dialog, a menu) is not.
+            if (fe->reason() != Qt::ActiveWindowFocusReason && fe->reason() != Qt::PopupFocusReason &&
+                next && next != box && next->window() == this) {
+                boxExit(box);
+            }
+        } else if (event->type() == QEvent::KeyPress) {
+            auto* ke = static_cast<QKeyEvent*>(event);
+            char key = 0;
+            if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+                key = '\r';
+            } else if (!ke->text().isEmpty()) {
+                std::string bytes = nx::qt::toCp1250(ke->text().left(1));
+                if (!bytes.empty()) key = bytes[0];
+            }
+            if (key != 0) boxKeyPress(box, key);
+            return false;  // the character is left to the box
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TNyomtat::boxExit(QObject* box) {
+    g_.dispatcher.run([this, box] {
+        if (box == MaskEdit1) MaskEdit1Exit(box);
+        else if (box == MaskEdit2) MaskEdit2Exit(box);
+        else if (box == Edit1) Edit1Exit(box);
+        else if (box == Edit2) Edit2Exit(box);
+        else if (box == Edit3) Edit3Exit(box);
+        else if (box == Edit4) Edit4Exit(box);
+    });
+}
+
+void TNyomtat::boxKeyPress(QObject* box, char key) {
+    g_.dispatcher.run([this, box, key] {
+        char k = key;
+        if (box == MaskEdit1) MaskEdit1KeyPress(box, k);
+        else if (box == MaskEdit2) MaskEdit2KeyPress(box, k);
+        else Edit1KeyPress(box, k);
+    });
+}
+
+void TNyomtat::closeEvent(QCloseEvent* event) {
+    // Closing the main window ends the program as the exit button does.
+    g_.dispatcher.run([this] { KilepesGombClick(this); });
+    event->accept();
+}
+
+void TNyomtat::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (placed_ || event->spontaneous()) return;
+    placed_ = true;
+    // Outer size 199 by 482 (frame included where the window system reports one),
+    // centred on the desktop.
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(kOuterWidth - frame.left() - frame.right(), kOuterHeight - frame.top() - frame.bottom());
+    if (QScreen* s = screen()) {
+        const QRect desk = s->geometry();
+        move(desk.x() + (desk.width() - kOuterWidth) / 2, desk.y() + (desk.height() - kOuterHeight) / 2);
+    }
+}

@@ -1,0 +1,92 @@
+// The main window: the service's control panel, the watch timer and its cycle,
+// and the printer output of a print-stream file.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "forms/Globals.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+class TNyomtat : public QWidget {
+    Q_OBJECT
+public:
+    explicit TNyomtat(Globals& g);
+    ~TNyomtat() override;
+
+    // Controls, in the order of the window's layout.
+    QLabel* Label1;
+    QProgressBar* ProgressBar1;
+    QPushButton* NyomtSetup;
+    QLabel* StaticText1;
+    QLineEdit* MaskEdit1;  // left margin
+    QLineEdit* MaskEdit2;  // top margin
+    QLabel* Label2;
+    QLineEdit* Edit1;      // normal size
+    QLabel* Label3;
+    QLineEdit* Edit2;      // elite size
+    QLabel* Label4;
+    QLineEdit* Edit3;      // condensed size
+    QLabel* Label5;
+    QLineEdit* Edit4;      // double size
+    QCheckBox* NyomtA3;
+    QCheckBox* ValtozoSormagassag;
+    QCheckBox* AzonnalNyomtat;
+    QPushButton* LegutobbiNyGomb;
+    QPushButton* KilepesGomb;
+    QLabel* StaticText2;
+    QTimer* Timer1;        // the watch timer, used as a one-shot
+
+    // Event handlers (each runs through the dispatcher).
+    void FormCreate(QObject* sender);
+    void FormActivate(QObject* sender);
+    void FormDestroy(QObject* sender);
+    void NyomtSetupClick(QObject* sender);
+    void KilepesGombClick(QObject* sender);
+    void LegutobbiNyGombClick(QObject* sender);
+    void MaskEdit1Exit(QObject* sender);
+    void MaskEdit2Exit(QObject* sender);
+    void Edit1Exit(QObject* sender);
+    void Edit2Exit(QObject* sender);
+    void Edit3Exit(QObject* sender);
+    void Edit4Exit(QObject* sender);
+    void MaskEdit1KeyPress(QObject* sender, char& key);
+    void MaskEdit2KeyPress(QObject* sender, char& key);
+    void Edit1KeyPress(QObject* sender, char& key);  // shared by Edit1 to Edit4
+    void Figyeles(QObject* sender);                  // the watch cycle
+
+    // Fills the six boxes and the check box from the settings record.
+    void BetuKiir();
+    // Prints the print-stream file on the current printer as one print job;
+    // an input/output error aborts the job and reaches the caller.
+    void Kikuldes(std::string_view fileName);
+    // Interval 3000 ms, enabled; a timer already running goes on unchanged.
+    void armWatch();
+    // The status label, repainted at once.
+    void setStatus(const QString& text);
+
+    bool firstActivationDone() const { return firstActivation_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void boxExit(QObject* box);
+    void boxKeyPress(QObject* box, char key);
+    // Deletes the job file after printing, unless the host has written to it since.
+    void deletePrintedJob(const std::string& jobPath, std::int64_t bytesCopied);
+
+    Globals& g_;
+    bool firstActivation_ = false;
+    bool placed_ = false;
+};
