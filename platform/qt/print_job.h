@@ -1,0 +1,54 @@
+// The print job on a QPrinter: a CUPS (or system) printer, or a PDF file.
+//
+// A PDF is written to a temporary file beside the target and renamed over it only
+// when the job ends well, so an aborted job leaves no half document and keeps an
+// earlier file of that name. A printer job is spooled only when it ends; aborting
+// discards it.
+#pragma once
+
+#include <QPainter>
+#include <QString>
+#include <memory>
+#include <string_view>
+
+#include "platform/printjob.h"
+#include "platform/qt/painter_surface.h"
+
+class QPrinter;
+
+namespace nx::qt {
+
+class QtPrintJob : public nx::PrintJob {
+public:
+    explicit QtPrintJob(QPrinter& printer);
+    // A job still running when the object goes is aborted.
+    ~QtPrintJob() override;
+    QtPrintJob(const QtPrintJob&) = delete;
+    QtPrintJob& operator=(const QtPrintJob&) = delete;
+
+    void setTitle(std::string_view cp1250Title) override;
+    void setLandscape(bool landscape) override;
+    bool begin() override;
+    void newPage() override;
+    void end() override;
+    void abort() override;
+    Surface& surface() override;
+
+    bool active() const { return active_; }
+    // Whether the last job reached its printer or file completely.
+    bool succeeded() const { return succeeded_; }
+    int pages() const { return pages_; }
+
+private:
+    void finishPdf(bool keep);
+
+    QPrinter& printer_;
+    QPainter painter_;
+    std::unique_ptr<PainterSurface> surface_;
+    bool active_ = false;
+    bool succeeded_ = false;
+    int pages_ = 0;
+    QString pdfTarget_;  // the output file the caller asked for, while writing a temporary
+};
+
+}  // namespace nx::qt
