@@ -10,7 +10,7 @@ namespace nx {
 
 namespace {
 
-constexpr std::size_t kBlock = 64 * 1024;
+constexpr std::size_t kBlock = 256 * 1024;
 // Reads that find nothing although the size says more is there (the file was cut
 // while we looked) are given up after a few tries.
 constexpr int kMaxEmptyReads = 3;
