@@ -83,13 +83,12 @@ void LineInterpreter::interpretLine(std::string_view line, const FormFeedAction&
     while (i < n) {
         const auto b = static_cast<std::uint8_t>(line[i]);
         bool dropRest = false;
-        if (b < code::kTextFirst) {
-            dropRest = act(b, formFeed);
-            // The form-feed action may have moved to another surface.
-            Surface& s = *surface_;
-            if (b < 10) cellW_ = s.textWidth(kW);
-            if (b >= 1 && b <= 9 && variable()) cellH_ = s.textHeight(kW);
-        }
+        if (b < code::kTextFirst) dropRest = act(b, formFeed);
+        // The check box is read afresh at every step. The form-feed action may have
+        // moved to another surface.
+        const bool variableNow = variable();
+        if (b < 10) cellW_ = surface_->textWidth(kW);
+        if (variableNow && b >= 1 && b <= 9) cellH_ = surface_->textHeight(kW);
         const int h = surface_->textHeight(kW);
         if (h > lineH_) lineH_ = h;
         if (dropRest) {
