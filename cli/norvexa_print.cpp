@@ -1,0 +1,481 @@
+// norvexa-print: the rendering core from the command line, for batch printing and for
+// checking output without the windows.
+//
+//   norvexa-print [--converted] [--settings FILE] [--variable-line-height] [--landscape]
+//                 [--dpi N] JOB ACTION
+//
+// Exit status: 0 done, 2 bad arguments (with the usage text), 1 an input/output error
+// (with its message).
+#include <QColor>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPalette>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTemporaryDir>
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "intake/charmap.h"
+#include "intake/settings.h"
+#include "platform/files.h"
+#include "platform/progress.h"
+#include "platform/qt/painter_surface.h"
+#include "platform/qt/print_job.h"
+#include "platform/services.h"
+#include "render/interpreter.h"
+#include "render/preview_page.h"
+#include "render/printer_output.h"
+#include "render/text_export.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: norvexa-print [--converted] [--settings FILE] [--variable-line-height]\n"
+    "                     [--landscape] [--dpi N] JOB ACTION\n"
+    "\n"
+    "JOB is a host job file (code page 852), passed through the character map first,\n"
+    "or with --converted a print stream already.\n"
+    "\n"
+    "ACTION is one of:\n"
+    "  --convert OUT          write the print stream of JOB to OUT\n"
+    "  --pdf OUT.pdf          print the whole job into a PDF file (A4)\n"
+    "  --printer NAME         print the whole job on the CUPS printer NAME\n"
+    "  --png OUT.png [--page N]\n"
+    "                         render preview page N (default 1) into a PNG image\n"
+    "  --text OUT.txt         write the plain-text export of JOB\n"
+    "  --trace [--page N]     write the drawing calls of the printer output, or with\n"
+    "                         --page of preview page N, to standard output:\n"
+    "                           P n                   page n begins\n"
+    "                           F size bold ww wh uw  font changed: points, bold 0/1,\n"
+    "                                                 width and height of W, width of u\n"
+    "                           T x y width HEX       text run at top-left (x, y)\n"
+    "                           L x1 y1 x2 y2         line from the pen to (x2, y2)\n"
+    "\n"
+    "Options:\n"
+    "  --settings FILE        sizes, margins and line-height byte from a 28-byte\n"
+    "                         settings file (defaults otherwise)\n"
+    "  --variable-line-height line height follows the fonts of each line\n"
+    "  --landscape            print in landscape orientation\n"
+    "  --dpi N                printer resolution for --pdf, --printer and --trace\n"
+    "                         (default 600)\n"
+    "\n"
+    "Exit status: 0 done, 1 input/output error, 2 bad arguments.\n";
+
+enum class Action { None, Convert, Pdf, Printer, Png, Text, Trace };
+
+struct Options {
+    bool converted = false;
+    std::string settingsFile;
+    bool variableLineHeight = false;
+    bool landscape = false;
+    int dpi = 600;
+    std::optional<int> page;
+    std::string job;
+    Action action = Action::None;
+    std::string target;  // output file or printer name
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// A failure with the message to show (the input/output error's text).
+struct Failure {
+    std::string message;
+};
+
+bool parseInt(std::string_view s, int& value) {
+    const char* end = s.data() + s.size();
+    auto [p, ec] = std::from_chars(s.data(), end, value);
+    return ec == std::errc() && p == end;
+}
+
+Options parse(const std::vector<std::string>& args) {
+    Options o;
+    auto value = [&](std::size_t& i) -> const std::string& {
+        if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
+        return args[++i];
+    };
+    auto setAction = [&](Action a, std::string target, const std::string& name) {
+        if (o.action != Action::None) throw UsageError{"only one action may be given (" + name + ")"};
+        o.action = a;
+        o.target = std::move(target);
+    };
+    bool endOfOptions = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (endOfOptions || a.empty() || a[0] != '-' || a == "-") {
+            if (!o.job.empty()) throw UsageError{"more than one JOB: " + a};
+            o.job = a;
+        } else if (a == "--") {
+            endOfOptions = true;
+        } else if (a == "--converted") {
+            o.converted = true;
+        } else if (a == "--settings") {
+            o.settingsFile = value(i);
+        } else if (a == "--variable-line-height") {
+            o.variableLineHeight = true;
+        } else if (a == "--landscape") {
+            o.landscape = true;
+        } else if (a == "--dpi") {
+            const std::string& v = value(i);
+            if (!parseInt(v, o.dpi) || o.dpi < 1 || o.dpi > 9600)
+                throw UsageError{"--dpi needs a whole number from 1 to 9600: " + v};
+        } else if (a == "--page") {
+            const std::string& v = value(i);
+            int n = 0;
+            if (!parseInt(v, n) || n < 1) throw UsageError{"--page needs a page number from 1: " + v};
+            o.page = n;
+        } else if (a == "--convert") {
+            setAction(Action::Convert, value(i), a);
+        } else if (a == "--pdf") {
+            setAction(Action::Pdf, value(i), a);
+        } else if (a == "--printer") {
+            setAction(Action::Printer, value(i), a);
+        } else if (a == "--png") {
+            setAction(Action::Png, value(i), a);
+        } else if (a == "--text") {
+            setAction(Action::Text, value(i), a);
+        } else if (a == "--trace") {
+            setAction(Action::Trace, std::string(), a);
+        } else {
+            throw UsageError{"unknown option " + a};
+        }
+    }
+    if (o.job.empty()) throw UsageError{"no JOB given"};
+    if (o.action == Action::None) throw UsageError{"no ACTION given"};
+    if (o.target.empty() && o.action != Action::Trace) throw UsageError{"an empty output name"};
+    if (o.page && o.action != Action::Png && o.action != Action::Trace)
+        throw UsageError{"--page goes with --png or --trace only"};
+    return o;
+}
+
+// Native paths, made absolute so that the drive table takes them as they are.
+std::string native(const std::string& path) {
+    std::error_code ec;
+    const auto abs = std::filesystem::absolute(path, ec);
+    return ec ? path : abs.lexically_normal().string();
+}
+
+std::string ioText(const std::string& path, int code) {
+    return path + ": " + nx::withFullStop(nx::ioMessage(code));
+}
+
+// Services for batch use: a failed read is remembered and reported at the end.
+class BatchServices final : public nx::Services {
+public:
+    bool terminationRequested = false;
+    void requestTermination() override { terminationRequested = true; }
+    void errorBox(std::string_view text) override { std::cerr << text << '\n'; }
+};
+
+nx::Settings loadSettings(nx::FileSystem& fs, const std::string& path) {
+    nx::ByteFile file(fs, nx::Settings::kRecordSize);
+    file.assign(path);
+    if (int rc = file.reset(); rc != 0) throw Failure{ioText(path, rc)};
+    std::array<std::uint8_t, nx::Settings::kRecordSize> record{};
+    const int rc = file.readRecord(record.data());
+    file.close();
+    if (rc != 0) throw Failure{ioText(path, rc)};
+    return nx::Settings::decode(record);
+}
+
+// JOB through the character map into `out`, block by block.
+void convertJob(nx::FileSystem& fs, const std::string& job, const std::string& out) {
+    nx::ByteFile in(fs), copy(fs);
+    in.assign(job);
+    if (int rc = in.reset(); rc != 0) throw Failure{ioText(job, rc)};
+    copy.assign(out);
+    if (int rc = copy.rewrite(); rc != 0) throw Failure{ioText(out, rc)};
+    std::vector<std::uint8_t> buffer(256 * 1024);
+    for (;;) {
+        std::size_t got = 0;
+        if (int rc = in.readBlock(buffer.data(), buffer.size(), got); rc != 0) throw Failure{ioText(job, rc)};
+        if (got == 0) break;
+        for (std::size_t i = 0; i < got; ++i) buffer[i] = nx::mapByte(buffer[i]);
+        if (int rc = copy.writeBlock(buffer.data(), got); rc != 0) throw Failure{ioText(out, rc)};
+    }
+    if (int rc = copy.close(); rc != 0) throw Failure{ioText(out, rc)};
+    in.close();
+}
+
+std::string hex(std::string_view bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out.push_back(digits[b >> 4]);
+        out.push_back(digits[b & 15]);
+    }
+    return out;
+}
+
+// Writes the interpreter's calls on a surface, then passes them on to the real one.
+class TraceSurface final : public nx::Surface {
+public:
+    explicit TraceSurface(std::FILE* out) : out_(out) {}
+    void setInner(nx::Surface& inner) { inner_ = &inner; }
+
+    void setFontFace(std::string_view face) override { inner_->setFontFace(face); }
+    void setFontSize(int points) override { inner_->setFontSize(points); }
+    int fontSize() const override { return inner_->fontSize(); }
+    void setBold(bool bold) override { inner_->setBold(bold); }
+    bool bold() const override { return inner_->bold(); }
+    int textWidth(std::string_view text) override { return inner_->textWidth(text); }
+    int textHeight(std::string_view text) override { return inner_->textHeight(text); }
+    void drawText(int x, int y, std::string_view text) override {
+        reportFont();
+        std::fprintf(out_, "T %d %d %d %s\n", x, y, inner_->textWidth(text), hex(text).c_str());
+        inner_->drawText(x, y, text);
+    }
+    void moveTo(int x, int y) override {
+        penX_ = x;
+        penY_ = y;
+        inner_->moveTo(x, y);
+    }
+    void lineTo(int x, int y) override {
+        reportFont();
+        std::fprintf(out_, "L %d %d %d %d\n", penX_, penY_, x, y);
+        penX_ = x;
+        penY_ = y;
+        inner_->lineTo(x, y);
+    }
+    void fillRect(int x1, int y1, int x2, int y2) override { inner_->fillRect(x1, y1, x2, y2); }
+
+    void page(int n) { std::fprintf(out_, "P %d\n", n); }
+
+private:
+    // The font in force for the next drawing call, when it differs from the last one
+    // reported.
+    void reportFont() {
+        const int size = inner_->fontSize();
+        const bool b = inner_->bold();
+        if (reported_ && size == size_ && b == bold_) return;
+        reported_ = true;
+        size_ = size;
+        bold_ = b;
+        std::fprintf(out_, "F %d %d %d %d %d\n", inner_->fontSize(), inner_->bold() ? 1 : 0,
+                     inner_->textWidth("W"), inner_->textHeight("W"), inner_->textWidth("u"));
+    }
+    std::FILE* out_;
+    nx::Surface* inner_ = nullptr;
+    bool reported_ = false;
+    int size_ = 0;
+    bool bold_ = false;
+    int penX_ = 0, penY_ = 0;
+};
+
+// A print job that traces its pages and its surface's calls.
+class TracePrintJob final : public nx::PrintJob {
+public:
+    TracePrintJob(nx::PrintJob& inner, std::FILE* out) : inner_(inner), trace_(out) {}
+    void setTitle(std::string_view t) override { inner_.setTitle(t); }
+    void setLandscape(bool l) override { inner_.setLandscape(l); }
+    bool begin() override {
+        if (!inner_.begin()) return false;
+        trace_.setInner(inner_.surface());
+        trace_.page(page_ = 1);
+        return true;
+    }
+    void newPage() override {
+        inner_.newPage();
+        trace_.setInner(inner_.surface());
+        trace_.page(++page_);
+    }
+    void end() override { inner_.end(); }
+    void abort() override { inner_.abort(); }
+    nx::Surface& surface() override { return trace_; }
+
+private:
+    nx::PrintJob& inner_;
+    TraceSurface trace_;
+    int page_ = 0;
+};
+
+void setUpPrinter(QPrinter& printer, const Options& o) {
+    printer.setResolution(o.dpi);
+    printer.setCreator(QStringLiteral("norvexa-print"));
+}
+
+void printJob(nx::RenderContext& ctx, const Options& o, const std::string& stream, QPrinter& printer,
+              bool trace) {
+    nx::qt::QtPrintJob job(printer);
+    if (trace) {
+        TracePrintJob traced(job, stdout);
+        nx::printStream(ctx, stream, traced, o.landscape);
+    } else {
+        nx::printStream(ctx, stream, job, o.landscape);
+    }
+    if (!job.succeeded()) throw Failure{"the print job could not be completed"};
+}
+
+// The preview image's size: 80 columns and 66 lines of Courier New 11 pt on screen.
+QSize previewSize(nx::qt::PainterSurface& s) {
+    s.setFontFace(nx::kFontFace);
+    s.setFontSize(11);
+    s.setBold(false);
+    return QSize(80 * s.textWidth("W"), 66 * (s.textHeight("W") + nx::kLineGap));
+}
+
+constexpr int kScreenDpi = 96;
+
+void renderPreview(nx::RenderContext& ctx, const std::string& stream, int page, const QString& png,
+                   bool trace) {
+    QImage probe(1, 1, QImage::Format_RGB32);
+    QPainter probePainter(&probe);
+    nx::qt::PainterSurface measure(probePainter, kScreenDpi, Qt::white);
+    const QSize size = previewSize(measure);
+    probePainter.end();
+
+    const QColor window = QGuiApplication::palette().color(QPalette::Window);
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(window);
+    QPainter painter(&image);
+    nx::qt::PainterSurface surface(painter, kScreenDpi, window);
+    if (trace) {
+        TraceSurface traced(stdout);
+        traced.setInner(surface);
+        traced.page(page);
+        nx::renderPreviewPage(ctx, stream, page, traced, size.width(), size.height());
+    } else {
+        nx::renderPreviewPage(ctx, stream, page, surface, size.width(), size.height());
+    }
+    surface.flush();
+    painter.end();
+    if (!png.isEmpty() && !image.save(png, "PNG"))
+        throw Failure{png.toStdString() + ": the image could not be written"};
+}
+
+int run(const Options& o) {
+    nx::FileSystem fs{nx::DriveTable(nx::DriveTable::defaultDriveC())};
+    nx::Settings settings;
+    if (!o.settingsFile.empty()) settings = loadSettings(fs, native(o.settingsFile));
+    const bool variable = o.variableLineHeight || settings.variableLineHeight != 0;
+
+    const std::string job = native(o.job);
+    {
+        nx::ByteFile probe(fs);
+        probe.assign(job);
+        if (int rc = probe.reset(); rc != 0) throw Failure{ioText(job, rc)};
+        probe.close();
+    }
+
+    if (o.action == Action::Convert) {
+        convertJob(fs, job, native(o.target));
+        return 0;
+    }
+
+    // Without --converted the job goes through the character map first, into a
+    // temporary print stream.
+    QTemporaryDir temp;
+    std::string stream = job;
+    if (!o.converted) {
+        if (!temp.isValid()) throw Failure{"no temporary directory: " + temp.errorString().toStdString()};
+        stream = temp.filePath(QStringLiteral("nyomtat1.txt")).toStdString();
+        convertJob(fs, job, stream);
+    }
+
+    nx::NoProgress progress;
+    BatchServices services;
+    nx::RenderContext ctx{fs, settings, [variable] { return variable; }, progress, services};
+
+    switch (o.action) {
+    case Action::Pdf: {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(native(o.target)));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        setUpPrinter(printer, o);
+        printJob(ctx, o, stream, printer, false);
+        break;
+    }
+    case Action::Printer: {
+        const QString name = QString::fromStdString(o.target);
+        if (!QPrinterInfo::availablePrinterNames().contains(name))
+            throw Failure{o.target + ": no such printer"};
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(name);
+        setUpPrinter(printer, o);
+        printJob(ctx, o, stream, printer, false);
+        break;
+    }
+    case Action::Png:
+        renderPreview(ctx, stream, o.page.value_or(1), QString::fromStdString(native(o.target)), false);
+        break;
+    case Action::Text: {
+        nx::TextFile source(fs), target(fs);
+        source.assign(stream);
+        const std::string out = native(o.target);
+        target.assign(out);
+        if (int rc = target.rewrite(); rc != 0) throw Failure{ioText(out, rc)};
+        nx::copyLines(source, target);
+        break;
+    }
+    case Action::Trace:
+        if (o.page) {
+            renderPreview(ctx, stream, *o.page, QString(), true);
+        } else {
+            // The calls of a real print job at --dpi, into a PDF that is thrown away.
+            if (!temp.isValid()) throw Failure{"no temporary directory"};
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(temp.filePath(QStringLiteral("trace.pdf")));
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            setUpPrinter(printer, o);
+            printJob(ctx, o, stream, printer, true);
+        }
+        std::fflush(stdout);
+        if (std::ferror(stdout)) throw Failure{"standard output: the trace could not be written"};
+        break;
+    case Action::Convert:
+    case Action::None:
+        break;
+    }
+    if (services.terminationRequested) throw Failure{stream + ": a byte could not be read"};
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    Options options;
+    try {
+        options = parse(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "norvexa-print: %s\n\n%s", e.message.c_str(), kUsage);
+        return 2;
+    }
+    // No display is needed.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
+    try {
+        return run(options);
+    } catch (const Failure& f) {
+        std::fprintf(stderr, "norvexa-print: %s\n", f.message.c_str());
+    } catch (const nx::IoError& e) {
+        std::fprintf(stderr, "norvexa-print: %s\n", nx::withFullStop(nx::ioMessage(e.code())).c_str());
+    }
+    return 1;
+}
