@@ -1,0 +1,509 @@
+#include "forms/NyomtUnit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPalette>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "forms/MailKuldoFormUnit.h"
+#include "forms/Nyomtato.h"
+#include "intake/paths.h"
+#include "platform/qt/codec.h"
+#include "platform/qt/painter_surface.h"
+#include "render/open_retry.h"
+#include "render/preview_page.h"
+#include "render/text_export.h"
+
+namespace {
+
+constexpr char kEsc = 27;
+
+// Texts in code page 1250 are kept as QStrings here; these are the window's own.
+const QString kCaption = QStringLiteral("Nyomtatási eredmény");
+const QString kImageCaption = QStringLiteral("Nyomtatási kép");
+const QString kSaveCaption = QStringLiteral("Nyomtatás mentése file-ba");
+const QString kSavePrompt = QStringLiteral("Hova:");
+const QString kSaveDone = QStringLiteral("A mentés megtörtént.");
+const QString kIoFailure = QStringLiteral(" IO hiba: ");
+
+// The window's progress bar as the core drives it. QProgressBar holds ints; file
+// sizes beyond that range are clamped.
+class BarProgress final : public nx::Progress {
+public:
+    explicit BarProgress(QProgressBar& bar) : bar_(bar) {}
+    void setMaximum(std::int64_t maximum) override { bar_.setRange(0, clamp(maximum)); }
+    void setPosition(std::int64_t position) override { bar_.setValue(clamp(position)); }
+    void setStep(int step) override { step_ = step; }
+    void stepIt() override { bar_.setValue(clamp(std::int64_t{bar_.value()} + step_)); }
+
+private:
+    static int clamp(std::int64_t v) {
+        return static_cast<int>(std::clamp<std::int64_t>(v, 0, INT_MAX));
+    }
+    QProgressBar& bar_;
+    int step_ = 1;
+};
+
+void place(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(left, top, width, height);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// The preview image
+
+TNyomtKep::TNyomtKep(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TNyomtKep::setPictureSize(QSize size, QColor fill) {
+    if (picture.size() == size && !picture.isNull()) return;
+    picture = QImage(size, QImage::Format_RGB32);
+    picture.fill(fill);
+    resize(size);
+}
+
+void TNyomtKep::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (!picture.isNull()) painter.drawImage(0, 0, picture);
+}
+
+// ---------------------------------------------------------------------------------
+// The window
+
+TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
+    setWindowTitle(kCaption);
+    QFont face(QStringLiteral("MS Sans Serif"));
+    face.setPointSize(8);
+    setFont(face);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    resize(672, 506);  // design size, replaced by FormCreate
+
+    Label1 = new QLabel(QStringLiteral("Label1"), this);
+    place(Label1, 16, 8, 32, 13);
+    Label2 = new QLabel(QStringLiteral("Label2"), this);
+    place(Label2, 24, 400, 32, 13);
+
+    Kinyomtat = new QPushButton(QStringLiteral("Ki&nyomtat"), this);
+    place(Kinyomtat, 568, 416, 75, 41);
+
+    ProgressBar1 = new QProgressBar(this);
+    place(ProgressBar1, 328, 8, 310, 16);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+
+    ElsoOldal = new QPushButton(QStringLiteral("Első &oldal"), this);
+    place(ElsoOldal, 16, 417, 75, 25);
+    ElozoOldal = new QPushButton(QStringLiteral("&Előző oldal"), this);
+    place(ElozoOldal, 112, 417, 75, 25);
+    KovetkezoOldal = new QPushButton(QStringLiteral("&Köv. oldal"), this);
+    place(KovetkezoOldal, 208, 417, 75, 25);
+    UtolsoOldal = new QPushButton(QStringLiteral("&Utolsó oldal"), this);
+    place(UtolsoOldal, 304, 417, 75, 25);
+
+    ScrollBox1 = new QScrollArea(this);
+    place(ScrollBox1, 16, 32, 625, 361);
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);  // the scroll box takes no keyboard focus
+    ScrollBox1->setWidgetResizable(false);
+    // The image sits at 8, 8 inside the scrolled area, which reaches to its far edges.
+    auto* area = new QWidget;
+    NyomtLista = new TNyomtKep(area);
+    NyomtLista->setGeometry(8, 8, 720, 1348);
+    area->resize(8 + 720, 8 + 1348);
+    ScrollBox1->setWidget(area);
+
+    FilebaNyomtatGomb = new QPushButton(QStringLiteral("&Fájlba nyomt."), this);
+    place(FilebaNyomtatGomb, 480, 416, 75, 17);
+    EgyOldal = new QCheckBox(QStringLiteral("aktuális oldal"), this);
+    place(EgyOldal, 392, 416, 89, 17);
+    MailbeGomb = new QPushButton(QStringLiteral("E-&mail"), this);
+    place(MailbeGomb, 480, 440, 75, 17);
+    ReszletNyomt = new QPushButton(QStringLiteral("&Részlet nyomt."), this);
+    place(ReszletNyomt, 392, 440, 75, 17);
+
+    for (QPushButton* b : {Kinyomtat, ElsoOldal, ElozoOldal, KovetkezoOldal, UtolsoOldal,
+                           FilebaNyomtatGomb, MailbeGomb, ReszletNyomt}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    // Tab order: Kinyomtat, ProgressBar1, the four navigation buttons, ScrollBox1,
+    // FilebaNyomtatGomb, EgyOldal, MailbeGomb, ReszletNyomt.
+    const std::vector<QWidget*> order = {Kinyomtat,   ProgressBar1,      ElsoOldal,
+                                         ElozoOldal,  KovetkezoOldal,    UtolsoOldal,
+                                         ScrollBox1,  FilebaNyomtatGomb, EgyOldal,
+                                         MailbeGomb,  ReszletNyomt};
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+    // Esc is handled per control (see eventFilter); other keys keep their usual meaning.
+    for (QWidget* w : {static_cast<QWidget*>(Kinyomtat), static_cast<QWidget*>(ElsoOldal),
+                       static_cast<QWidget*>(ElozoOldal), static_cast<QWidget*>(KovetkezoOldal),
+                       static_cast<QWidget*>(UtolsoOldal),
+                       static_cast<QWidget*>(FilebaNyomtatGomb),
+                       static_cast<QWidget*>(EgyOldal), static_cast<QWidget*>(MailbeGomb),
+                       static_cast<QWidget*>(ReszletNyomt)}) {
+        w->installEventFilter(this);
+    }
+
+    connect(Kinyomtat, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::KinyomtatClick, Kinyomtat); });
+    connect(ElsoOldal, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::ElsoOldalClick, ElsoOldal); });
+    connect(ElozoOldal, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::ElozoOldalClick, ElozoOldal); });
+    connect(KovetkezoOldal, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::KovetkezoOldalClick, KovetkezoOldal); });
+    connect(UtolsoOldal, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::UtolsoOldalClick, UtolsoOldal); });
+    connect(FilebaNyomtatGomb, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::FilebaNyomtatGombClick, FilebaNyomtatGomb); });
+    connect(MailbeGomb, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::MailbeGombClick, MailbeGomb); });
+
+    run(&TNyomt::FormCreate, this);
+}
+
+TNyomt::~TNyomt() = default;
+
+void TNyomt::run(void (TNyomt::*handler)(QObject*), QObject* sender) {
+    g_.dispatcher.run([this, handler, sender] { (this->*handler)(sender); });
+}
+
+QSize TNyomt::creationSize(QSize screen) {
+    // Room for the image at its design width and both margins, and its design height.
+    int width = 720 + 2 * 8 + 2 * 16 + 32;
+    int height = 1348 + 50;
+    if (!(screen.width() - 20 > width)) width = screen.width() - 20;
+    if (!(screen.height() - 100 > height)) height = screen.height() - 100;
+    return {width, height};
+}
+
+QString TNyomt::pageLabelText(int page) {
+    return QStringLiteral("Ez a %1. oldal").arg(page);
+}
+
+QColor TNyomt::windowColour() const {
+    return QApplication::palette().color(QPalette::Base);
+}
+
+int TNyomt::screenDpiY() const {
+    return logicalDpiY();
+}
+
+void TNyomt::setPageLabel() {
+    Label2->setText(pageLabelText(g_.pageNumber));
+    Label2->resize(std::max(32, Label2->sizeHint().width()), Label2->height());
+    Label2->repaint();
+}
+
+// Image size and fill (activation steps 3 to 6): room for 80 columns and 66 lines of
+// the line interpreter's spacing in Courier New 11 pt, measured as the renderer
+// measures, at the screen's resolution.
+void TNyomt::prepareImage() {
+    NyomtLista->move(8, 8);
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter painter(&scratch);
+    nx::qt::PainterSurface surface(painter, screenDpiY(), windowColour());
+    surface.setFontFace("Courier New");
+    surface.setFontSize(11);
+    surface.setBold(false);
+    const int cellWidth = surface.textWidth("W");
+    const int cellHeight = surface.textHeight("W");
+    surface.flush();
+    painter.end();
+    const QSize size(80 * cellWidth, 66 * (cellHeight + 4));
+    NyomtLista->setPictureSize(size, windowColour());
+    if (QWidget* area = NyomtLista->parentWidget()) area->resize(8 + size.width(), 8 + size.height());
+    NyomtLista->update();
+}
+
+void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
+    // An export that failed half-way may have left the preview text open.
+    if (g_.previewText.isOpen()) (void)g_.previewText.close();
+    g_.previewText.assign(fileName);
+    if (NyomtLista->picture.isNull()) prepareImage();
+
+    BarProgress progress(*ProgressBar1);
+    nx::RenderContext ctx{
+        g_.fs,
+        g_.settings,
+        [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->ValtozoSormagassag->isChecked(); },
+        progress,
+        g_.services,
+    };
+    QImage& image = NyomtLista->picture;
+    {
+        QPainter painter(&image);
+        nx::qt::PainterSurface surface(painter, screenDpiY(), windowColour());
+        try {
+            nx::renderPreviewPage(ctx, fileName, g_.pageNumber, surface, image.width(),
+                                  image.height());
+        } catch (...) {
+            // What was drawn before the failure stays visible.
+            surface.flush();
+            painter.end();
+            NyomtLista->update();
+            throw;
+        }
+        surface.flush();
+    }
+    NyomtLista->update();
+    Kinyomtat->setFocus(Qt::OtherFocusReason);
+}
+
+void TNyomt::ElsoOldalClick(QObject*) {
+    g_.pageNumber = 1;
+    setPageLabel();
+    TextMegnez(this, shownFile_);
+}
+
+void TNyomt::ElsoOldalKeyPress(QObject*, char& key) {
+    if (key == kEsc) close();
+}
+
+void TNyomt::ElozoOldalClick(QObject*) {
+    if (g_.pageNumber > 1) --g_.pageNumber;
+    setPageLabel();
+    TextMegnez(this, shownFile_);
+}
+
+void TNyomt::KovetkezoOldalClick(QObject*) {
+    if (g_.pageNumber < INT_MAX) ++g_.pageNumber;
+    setPageLabel();
+    TextMegnez(this, shownFile_);
+}
+
+void TNyomt::UtolsoOldalClick(QObject*) {
+    nx::ByteFile file(g_.fs);
+    file.assign(shownFile_);
+    // Another program may hold the file for a moment: a short bounded retry, then the
+    // reason it cannot be opened is reported. A missing file is not created.
+    nx::openRetrying(file, false);
+
+    BarProgress progress(*ProgressBar1);
+    int count = 0;
+    try {
+        std::int64_t size = 0;
+        nx::check(file.size(size));
+        progress.setPosition(0);
+        progress.setMaximum(size);
+        progress.setStep(1);
+
+        std::vector<std::uint8_t> block(64 * 1024);
+        std::int64_t offset = 0;
+        for (;;) {
+            std::size_t got = 0;
+            nx::check(file.readBlock(block.data(), block.size(), got));
+            if (got == 0) break;
+            for (std::size_t i = 0; i < got; ++i) {
+                if (block[i] != 12) continue;
+                progress.setPosition(offset + static_cast<std::int64_t>(i) + 1);
+                if (count < INT_MAX) ++count;
+            }
+            offset += static_cast<std::int64_t>(got);
+        }
+    } catch (...) {
+        (void)file.close();
+        throw;
+    }
+    nx::check(file.close());
+
+    if (count > 0) {
+        g_.pageNumber = count;
+        g_.pageCount = count;
+        setPageLabel();
+        TextMegnez(this, shownFile_);
+    } else {
+        g_.pageCount = 0;
+    }
+}
+
+void TNyomt::FormActivate(QObject*) {
+    g_.pageNumber = 1;
+    g_.pageCount = 1;
+    setPageLabel();
+    prepareImage();
+    Kinyomtat->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void TNyomt::FormClose(QObject*) {
+    NyomtLista->picture.fill(windowColour());
+    NyomtLista->update();
+    if (g_.Nyomtat) g_.Nyomtat->setStatus(QStringLiteral("Figyelés..."));
+
+    // The host's job file is consumed, unless the host has written to it since the
+    // watch cycle copied it (a different size means it holds a newer job).
+    if (!g_.previewJobFile.empty()) {
+        nx::ByteFile job(g_.fs);
+        job.assign(g_.previewJobFile);
+        if (job.reset() == 0) {
+            std::int64_t size = -1;
+            const int sizeCode = job.size(size);
+            (void)job.close();
+            if (sizeCode == 0 && size == g_.previewJobBytes) (void)job.erase();
+        }
+    }
+    g_.previewJobFile.clear();
+    g_.previewJobBytes = -1;
+
+    if (g_.Nyomtat) g_.Nyomtat->armWatch();
+}
+
+void TNyomt::FormKeyPress(QObject*, char& key) {
+    if (key == kEsc) close();
+}
+
+void TNyomt::FormResize(QObject*) {
+    const int cw = width();
+    const int ch = height();
+    ScrollBox1->resize(cw - ScrollBox1->x() - 16, ch - 90);
+    Kinyomtat->move(cw - Kinyomtat->width() - 8, ch - Kinyomtat->height() - 8);
+    FilebaNyomtatGomb->move(Kinyomtat->x() - FilebaNyomtatGomb->width() - 8, Kinyomtat->y());
+    MailbeGomb->move(FilebaNyomtatGomb->x(),
+                     Kinyomtat->y() + Kinyomtat->height() - MailbeGomb->height());
+    ReszletNyomt->move(MailbeGomb->x() - ReszletNyomt->width() - 8, MailbeGomb->y());
+    EgyOldal->move(FilebaNyomtatGomb->x() - EgyOldal->width() - 8, Kinyomtat->y());
+    for (QPushButton* b : {ElozoOldal, ElsoOldal, KovetkezoOldal, UtolsoOldal})
+        b->move(b->x(), Kinyomtat->y());
+    ElsoOldal->move(16, ElsoOldal->y());
+    ElozoOldal->move(ElsoOldal->x() + ElsoOldal->width() + 16, ElozoOldal->y());
+    KovetkezoOldal->move(ElozoOldal->x() + ElozoOldal->width() + 16, KovetkezoOldal->y());
+    UtolsoOldal->move(KovetkezoOldal->x() + KovetkezoOldal->width() + 16, UtolsoOldal->y());
+    Label2->move(UtolsoOldal->x() + UtolsoOldal->width() + 16,
+                 ElsoOldal->y() + (ElsoOldal->height() - Label2->height()) / 2);
+    ProgressBar1->move(cw - ProgressBar1->width() - 8, ProgressBar1->y());
+}
+
+void TNyomt::KinyomtatKeyPress(QObject*, char& key) {
+    if (key == kEsc) close();
+}
+
+void TNyomt::FormCreate(QObject*) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
+    resize(creationSize(screenSize));
+    if (screen) {
+        const QRect desk = screen->geometry();
+        move(desk.x() + (desk.width() - width()) / 2, desk.y() + (desk.height() - height()) / 2);
+    }
+}
+
+void TNyomt::FilebaNyomtatGombClick(QObject*) {
+    QString path = nx::qt::fromCp1250(nx::paths::kDefaultExport);
+    if (!g_.dialogs.input(this, kSaveCaption, kSavePrompt, path, 255)) return;
+
+    nx::TextFile target(g_.fs);
+    target.assign(nx::qt::toCp1250(path));
+    const int code = target.rewrite();
+    if (code != 0) {
+        g_.dialogs.message(this, path + kIoFailure + QString::number(code));
+        return;
+    }
+    nx::copyLines(g_.previewText, target);
+    closePreviewText(g_);
+    g_.dialogs.message(this, kSaveDone);
+}
+
+void TNyomt::MailbeGombClick(QObject*) {
+    nx::TextFile target(g_.fs);
+    target.assign(nx::paths::kMailAttachment);
+    const int code = target.rewrite();
+    if (code != 0) {
+        g_.dialogs.message(this, nx::qt::fromCp1250(nx::paths::kMailAttachmentUpper) +
+                                     kIoFailure + QString::number(code));
+        return;
+    }
+    nx::copyLines(g_.previewText, target);
+    closePreviewText(g_);
+    if (g_.MailKuldoForm) g_.MailKuldoForm->exec();
+}
+
+void TNyomt::KinyomtatClick(QObject*) {
+    // The window shows an already converted print stream: it is printed as it stands.
+    g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
+    g_.Nyomtat->Kikuldes(shownFile_);
+}
+
+void TNyomt::openJob(const std::string& printStreamPath, const std::string& hostJobFile,
+                     std::int64_t jobBytes) {
+    shownFile_ = printStreamPath;
+    g_.currentJobPath = printStreamPath;
+    g_.previewJobFile = hostJobFile;
+    g_.previewJobBytes = jobBytes;
+
+    show();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
+    activateWindow();
+    Label1->setText(kImageCaption);
+    Label1->resize(std::max(32, Label1->sizeHint().width()), Label1->height());
+    Label1->repaint();
+
+    // Page 1 also when the window was already shown and no activation runs.
+    g_.pageNumber = 1;
+    g_.pageCount = 1;
+    setPageLabel();
+    if (NyomtLista->picture.isNull()) prepareImage();
+    TextMegnez(this, printStreamPath);
+}
+
+void TNyomt::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    run(&TNyomt::FormResize, this);
+}
+
+void TNyomt::closeEvent(QCloseEvent* event) {
+    // Closing a window that is not shown (e.g. at exit) consumes nothing.
+    if (isVisible()) run(&TNyomt::FormClose, this);
+    event->accept();
+}
+
+void TNyomt::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    if (event->key() == Qt::Key_Escape || (!text.isEmpty() && text.at(0) == QChar(kEsc))) {
+        char key = kEsc;
+        g_.dispatcher.run([this, &key] { FormKeyPress(this, key); });
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool TNyomt::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    const bool esc = key->key() == Qt::Key_Escape || (!text.isEmpty() && text.at(0) == QChar(kEsc));
+    if (!esc) return QWidget::eventFilter(watched, event);
+
+    char ch = kEsc;
+    if (watched == Kinyomtat) {
+        g_.dispatcher.run([this, &ch] { KinyomtatKeyPress(Kinyomtat, ch); });
+    } else if (watched == ElsoOldal || watched == ElozoOldal || watched == KovetkezoOldal ||
+               watched == UtolsoOldal) {
+        g_.dispatcher.run([this, watched, &ch] { ElsoOldalKeyPress(watched, ch); });
+    }
+    // The other controls have no key handler: Esc does nothing there, and it must not
+    // reach the window's own handler either.
+    return true;
+}
+
+void closePreviewText(Globals& g) {
+    if (g.previewText.isOpen()) nx::check(g.previewText.close());
+}

@@ -1,0 +1,116 @@
+// The preview window TNyomt: one page of a converted job at a time inside a scroll
+// box, paging, printing, and the two plain-text exports (to a file, to the mail
+// attachment file). Handlers orchestrate; the page drawing, the line copy and the
+// printer output live in render/.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "forms/Globals.h"
+
+class QCheckBox;
+class QLabel;
+class QPrintDialog;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+
+// The preview image: a QImage that the window draws into and the widget shows as it is.
+class TNyomtKep final : public QWidget {
+public:
+    explicit TNyomtKep(QWidget* parent = nullptr);
+
+    QImage picture;
+
+    // Gives the picture a new size (filled with `fill`) unless it already has it.
+    void setPictureSize(QSize size, QColor fill);
+    QSize sizeHint() const override { return picture.size(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+class TNyomt : public QWidget {
+public:
+    explicit TNyomt(Globals& g);
+    ~TNyomt() override;
+
+    // Controls, in declaration order.
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;             // the page label
+    QPushButton* Kinyomtat = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QPushButton* ElsoOldal = nullptr;
+    QPushButton* ElozoOldal = nullptr;
+    QPushButton* KovetkezoOldal = nullptr;
+    QPushButton* UtolsoOldal = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    TNyomtKep* NyomtLista = nullptr;      // the preview image, at 8, 8 inside ScrollBox1
+    QPrintDialog* PrinterSetupDialog1 = nullptr;  // never opened
+    QPushButton* FilebaNyomtatGomb = nullptr;
+    QCheckBox* EgyOldal = nullptr;        // read by nothing
+    QPushButton* MailbeGomb = nullptr;
+    QPushButton* ReszletNyomt = nullptr;  // no click handler
+
+    // Methods, in declaration order.
+    // Draws page g.pageNumber of `fileName` into NyomtLista and binds the preview text
+    // file to it; the progress bar ends at 100 of 100 and Kinyomtat gets the focus.
+    void TextMegnez(QObject* sender, const std::string& fileName);
+    void ElsoOldalClick(QObject* sender);
+    void ElsoOldalKeyPress(QObject* sender, char& key);
+    void ElozoOldalClick(QObject* sender);
+    void KovetkezoOldalClick(QObject* sender);
+    void UtolsoOldalClick(QObject* sender);
+    // Run by the application's activation tracker when the window is shown and when
+    // it becomes active after another of the program's non-modal windows.
+    void FormActivate(QObject* sender);
+    void FormClose(QObject* sender);
+    void FormKeyPress(QObject* sender, char& key);
+    void FormResize(QObject* sender);
+    void KinyomtatKeyPress(QObject* sender, char& key);
+    void FormCreate(QObject* sender);
+    void FilebaNyomtatGombClick(QObject* sender);
+    void MailbeGombClick(QObject* sender);
+    void KinyomtatClick(QObject* sender);
+
+    // Shows a converted print stream: the window non-modally, Label1 "Nyomtatási kép",
+    // page 1, then the render. `hostJobFile` is the host's job file that closing the
+    // window consumes (empty: nothing is deleted), `jobBytes` the bytes copied from it.
+    void openJob(const std::string& printStreamPath, const std::string& hostJobFile,
+                 std::int64_t jobBytes);
+
+    // The file the window shows and works on (navigation, last page, print).
+    const std::string& shownFile() const { return shownFile_; }
+
+    // The window's size at creation on a screen of `screen` pixels.
+    static QSize creationSize(QSize screen);
+    // "Ez a <n>. oldal".
+    static QString pageLabelText(int page);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setPageLabel();
+    void prepareImage();
+    QColor windowColour() const;
+    int screenDpiY() const;
+    void run(void (TNyomt::*handler)(QObject*), QObject* sender);
+
+    Globals& g_;
+    std::string shownFile_;
+};
+
+// The unit's shared close of the program-wide preview text file (checked; nothing
+// to do when it is not open).
+void closePreviewText(Globals& g);
