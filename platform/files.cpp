@@ -341,14 +341,9 @@ int ByteFile::flushWrites() {
     return rc;
 }
 
-int ByteFile::read(std::uint8_t& byte) {
-    if (const int f = fs_.fault(FileOp::Read, hostPath_)) return f;
+// read() found the read-ahead empty: fill it from the current position.
+int ByteFile::readRefill(std::uint8_t& byte) {
     if (fd_ < 0) return kFileNotOpen;
-    if (rbufOff_ < rbuf_.size()) {
-        byte = rbuf_[rbufOff_++];
-        ++pos_;
-        return kOk;
-    }
     if (const int rc = flushWrites()) return rc;
     rbuf_.resize(kReadChunk);
     ssize_t n;
@@ -472,13 +467,9 @@ int ByteFile::writeRecord(const void* record) {
     return rc;
 }
 
-int ByteFile::eof(bool& atEnd) {
-    if (const int f = fs_.fault(FileOp::Eof, hostPath_)) return f;
+// eof() with nothing read ahead: compare with the size taken afresh.
+int ByteFile::eofFresh(bool& atEnd) {
     if (fd_ < 0) return kFileNotOpen;
-    if (rbufOff_ < rbuf_.size()) {
-        atEnd = false;
-        return kOk;
-    }
     if (const int rc = flushWrites()) return rc;
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return resultFromErrno(errno, hostPath_);

@@ -133,7 +133,15 @@ public:
     int reset();    // open an existing file; position 0. A held file gives 32.
     int rewrite();  // create, or empty an existing file
 
-    int read(std::uint8_t& byte);         // one byte (record size 1); 100 at the end
+    int read(std::uint8_t& byte) {        // one byte (record size 1); 100 at the end
+        if (const int f = fs_.fault(FileOp::Read, hostPath_)) return f;
+        if (rbufOff_ < rbuf_.size()) {  // served from the read-ahead, no system call
+            byte = rbuf_[rbufOff_++];
+            ++pos_;
+            return 0;
+        }
+        return readRefill(byte);
+    }
     int readRecord(void* record);         // one record; 100 when fewer bytes remain
     int write(std::uint8_t byte);
     int writeRecord(const void* record);
@@ -142,7 +150,14 @@ public:
     int readBlock(std::uint8_t* buffer, std::size_t max, std::size_t& got);
     int writeBlock(const std::uint8_t* data, std::size_t count);
 
-    int eof(bool& atEnd);              // position >= current size, size taken afresh
+    int eof(bool& atEnd) {             // position >= current size, size taken afresh
+        if (const int f = fs_.fault(FileOp::Eof, hostPath_)) return f;
+        if (rbufOff_ < rbuf_.size()) {  // unread bytes ahead: not at the end
+            atEnd = false;
+            return 0;
+        }
+        return eofFresh(atEnd);
+    }
     int size(std::int64_t& records);   // in records
     int position(std::int64_t& record);
     int seek(std::int64_t record);
@@ -150,6 +165,8 @@ public:
     int erase();                       // delete the assigned file (must be closed)
 
 private:
+    int readRefill(std::uint8_t& byte);
+    int eofFresh(bool& atEnd);
     int flushWrites();
     FileSystem& fs_;
     std::size_t recordSize_;
