@@ -2,7 +2,10 @@
 // Services, and reading the stand-in library's record.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -48,6 +51,29 @@ inline std::map<std::string, std::string> readRecord(const std::string& path) {
         if (eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
     }
     return fields;
+}
+
+// A stand-in xdg-email in `dir` that writes its arguments, each ended by a zero
+// byte, to the file named by NX_XDG_RECORD and exits with `exitCode`.
+inline void writeXdgEmailStandIn(const std::filesystem::path& dir, const std::string& exitCode = "0") {
+    const auto script = dir / "xdg-email";
+    std::ofstream out(script, std::ios::trunc);
+    out << "#!/bin/sh\n"
+           ": > \"$NX_XDG_RECORD\"\n"
+           "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$NX_XDG_RECORD\"; done\n"
+           "exit " << exitCode << "\n";
+    out.close();
+    chmod(script.c_str(), 0755);
+}
+
+// The arguments the stand-in got, or nullopt when it did not run.
+inline std::optional<std::vector<std::string>> xdgEmailArguments(const std::string& recordPath) {
+    std::ifstream in(recordPath, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<std::string> args;
+    std::string arg;
+    while (std::getline(in, arg, '\0')) args.push_back(arg);
+    return args;
 }
 
 }  // namespace nx::test

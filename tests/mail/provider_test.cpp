@@ -3,7 +3,6 @@
 #ifdef NX_PROVIDER
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -39,25 +38,10 @@ protected:
         drive.write(kAttachment, "line\r\n");
     }
 
-    void writeScript(const std::string& exitCode) {
-        const auto script = bin / "xdg-email";
-        std::ofstream out(script, std::ios::trunc);
-        out << "#!/bin/sh\n"
-               ": > \"$NX_XDG_RECORD\"\n"
-               "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$NX_XDG_RECORD\"; done\n"
-               "exit " << exitCode << "\n";
-        out.close();
-        chmod(script.c_str(), 0755);
-    }
+    void writeScript(const std::string& exitCode) { nx::test::writeXdgEmailStandIn(bin, exitCode); }
 
-    // The arguments the stand-in got, or nullopt when it did not run.
     std::optional<std::vector<std::string>> arguments() const {
-        std::ifstream in(recordPath, std::ios::binary);
-        if (!in) return std::nullopt;
-        std::vector<std::string> args;
-        std::string arg;
-        while (std::getline(in, arg, '\0')) args.push_back(arg);
-        return args;
+        return nx::test::xdgEmailArguments(recordPath);
     }
 
     int send(std::string_view subject, std::string_view recipAddress,
