@@ -131,6 +131,7 @@ public:
     }
 
     bool fired() const { return fired_; }
+    FileOp op() const { return op_; }
 
 private:
     bool active_ = false;

@@ -41,7 +41,7 @@ max_len() {
   case "$1" in
     settings_load_fuzz) echo 64 ;;
     int_conv_fuzz) echo 64 ;;
-    *) echo 16384 ;;
+    *) echo 4096 ;;
   esac
 }
 
