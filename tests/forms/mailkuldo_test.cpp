@@ -97,8 +97,13 @@ TEST_F(MailWindow, ControlsCaptionsAndTabOrder) {
         }
     }
 
+    program->mainWindow().setGeometry(200, 100, 700, 500);
     showModal([&](TMailKuldoForm& shown) {
         EXPECT_EQ(shown.frameGeometry().size(), QSize(363, 233));
+        // Centred over the main window.
+        const QRect main = program->mainWindow().frameGeometry();
+        EXPECT_EQ(shown.frameGeometry().topLeft(),
+                  QPoint(main.x() + (main.width() - 363) / 2, main.y() + (main.height() - 233) / 2));
         EXPECT_FALSE(shown.Ecimzett->isVisible());
         EXPECT_FALSE(shown.Ecimzett->isEnabled());
         EXPECT_FALSE(shown.StaticText1->isVisible());
