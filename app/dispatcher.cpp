@@ -42,17 +42,33 @@ void AppServices::requestTermination() {
 }
 
 void AppServices::terminateNow() {
-    requestTermination();
+    requested_ = true;
     // A handler waiting in a modal loop (a message box, the mail window) would keep
     // the program alive until the user answers it; leave those loops now.
-    if (dispatcher_ && dispatcher_->busy()) QCoreApplication::quit();
+    exitLoop();
 }
 
 void AppServices::queueQuit() {
-    if (quitQueued_ || !QCoreApplication::instance()) return;
+    if (quitQueued_ || loopLeft_ || !QCoreApplication::instance()) return;
     quitQueued_ = true;
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                              Qt::QueuedConnection);
+    // Queued on an object of ours, so a request that the loop never took is dropped
+    // with the services rather than ending a later loop.
+    QMetaObject::invokeMethod(
+        &context_,
+        [this] {
+            quitQueued_ = false;
+            exitLoop();
+        },
+        Qt::QueuedConnection);
+}
+
+void AppServices::exitLoop() {
+    if (loopLeft_) return;
+    loopLeft_ = true;
+    // exit() rather than quit(): quitting would first close every window, and closing
+    // the preview consumes its job as if the user had finished with it. The windows
+    // are destroyed after the loop instead, as at the end of any run.
+    QCoreApplication::exit(0);
 }
 
 void AppServices::errorBox(std::string_view text) {

@@ -1,6 +1,7 @@
 // The guarded dispatch of event handlers and the application's services.
 #pragma once
 
+#include <QObject>
 #include <functional>
 #include <string>
 
@@ -54,12 +55,15 @@ public:
 
 private:
     void queueQuit();
+    void exitLoop();
 
     nx::qt::DialogService& dialogs_;
     std::string title_;
     GuardedDispatcher* dispatcher_ = nullptr;
     bool requested_ = false;
     bool quitQueued_ = false;
+    bool loopLeft_ = false;
+    QObject context_;  // the queued quit is delivered to it
 };
 
 }  // namespace nx::app
