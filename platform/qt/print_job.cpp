@@ -1,7 +1,9 @@
 #include "platform/qt/print_job.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QTemporaryFile>
@@ -30,6 +32,30 @@ bool QtPrintJob::begin() {
     succeeded_ = false;
     pages_ = 0;
     pdfTarget_.clear();
+    spool_.clear();
+#ifndef Q_OS_WIN
+    if (printer_.outputFormat() == QPrinter::NativeFormat && printer_.outputFileName().isEmpty()) {
+        if (printer_.printerName().isEmpty()) return false;
+        // Not ending in ".pdf", so the printer keeps its native engine and settings.
+        QTemporaryFile spool(QDir::tempPath() + QStringLiteral("/norvexa-job-XXXXXX.part"));
+        if (!spool.open()) return false;
+        spool_ = spool.fileName();
+        spool.setAutoRemove(false);
+        spool.close();
+        printer_.setOutputFileName(spool_);
+        if (!painter_.begin(&printer_)) {
+            printer_.setOutputFileName(QString());
+            QFile::remove(spool_);
+            spool_.clear();
+            return false;
+        }
+        active_ = true;
+        pages_ = 1;
+        surface_ = std::make_unique<PainterSurface>(painter_, printer_.logicalDpiY(), QColor(Qt::white));
+        surface_->beginPage();
+        return true;
+    }
+#endif
     if (printer_.outputFormat() == QPrinter::PdfFormat || !printer_.outputFileName().isEmpty()) {
         const QString target = printer_.outputFileName();
         if (target.isEmpty()) return false;
@@ -68,7 +94,44 @@ void QtPrintJob::end() {
     const bool ok = painter_.end();
     active_ = false;
     succeeded_ = ok && printer_.printerState() != QPrinter::Error;
+    if (!spool_.isEmpty()) {
+        printer_.setOutputFileName(QString());
+        if (succeeded_) succeeded_ = submitSpool();
+        QFile::remove(spool_);
+        spool_.clear();
+    }
     finishPdf(succeeded_);
+}
+
+bool QtPrintJob::submitSpool() {
+    QStringList args = {QStringLiteral("-d"), printer_.printerName(), QStringLiteral("-t"),
+                        printer_.docName(), QStringLiteral("-n"), QString::number(printer_.copyCount())};
+    if (printer_.copyCount() > 1 && printer_.collateCopies()) args << QStringLiteral("-o") << QStringLiteral("collate=true");
+    switch (printer_.duplex()) {
+    case QPrinter::DuplexLongSide:
+        args << QStringLiteral("-o") << QStringLiteral("sides=two-sided-long-edge");
+        break;
+    case QPrinter::DuplexShortSide:
+        args << QStringLiteral("-o") << QStringLiteral("sides=two-sided-short-edge");
+        break;
+    case QPrinter::DuplexNone:
+        args << QStringLiteral("-o") << QStringLiteral("sides=one-sided");
+        break;
+    case QPrinter::DuplexAuto:
+        break;
+    }
+    args << QStringLiteral("--") << spool_;
+    QProcess lp;
+    lp.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    lp.setStandardOutputFile(QProcess::nullDevice());
+    lp.start(QStringLiteral("lp"), args);
+    if (!lp.waitForStarted(kSubmitTimeoutMs)) return false;
+    if (!lp.waitForFinished(kSubmitTimeoutMs)) {
+        lp.kill();
+        lp.waitForFinished(1000);
+        return false;
+    }
+    return lp.exitStatus() == QProcess::NormalExit && lp.exitCode() == 0;
 }
 
 void QtPrintJob::abort() {
@@ -80,6 +143,11 @@ void QtPrintJob::abort() {
     painter_.end();
     active_ = false;
     succeeded_ = false;
+    if (!spool_.isEmpty()) {
+        printer_.setOutputFileName(QString());
+        QFile::remove(spool_);
+        spool_.clear();
+    }
     finishPdf(false);
 }
 

@@ -39,8 +39,12 @@ public:
     bool succeeded() const { return succeeded_; }
     int pages() const { return pages_; }
 
+    // How long a submission to the scheduler may take.
+    static constexpr int kSubmitTimeoutMs = 60000;
+
 private:
     void finishPdf(bool keep);
+    bool submitSpool();
 
     QPrinter& printer_;
     QPainter painter_;
@@ -49,6 +53,7 @@ private:
     bool succeeded_ = false;
     int pages_ = 0;
     QString pdfTarget_;  // the output file the caller asked for, while writing a temporary
+    QString spool_;      // the temporary file of a printer job, submitted at its end
 };
 
 }  // namespace nx::qt

@@ -59,3 +59,79 @@ inline bool havePoppler() {
 }
 
 }  // namespace nx::test
+
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <vector>
+
+#include <QString>
+
+#include "intake/charmap.h"
+#include "platform/qt/codec.h"
+
+namespace nx::test {
+
+inline std::string readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeFile(const std::filesystem::path& p, std::string_view bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A host job through the character map.
+inline std::string printStreamOf(std::string_view job) {
+    std::string s(job);
+    for (char& c : s) c = static_cast<char>(nx::mapByte(static_cast<std::uint8_t>(c)));
+    return s;
+}
+
+inline std::string sampleJob(const std::string& name) {
+    return readFile(std::filesystem::path(NORVEXA_SOURCE_DIR) / "samples" / name);
+}
+
+// Pages that printing a stream gives: one, plus one for every form feed that is not
+// on the stream's last line.
+inline int pagesByFormFeeds(std::string_view stream) {
+    int pages = 1;
+    std::size_t pos = 0;
+    while (pos < stream.size()) {
+        std::size_t end = stream.find('\n', pos);
+        end = end == std::string_view::npos ? stream.size() : end + 1;
+        if (end < stream.size())
+            for (std::size_t i = pos; i < end; ++i) pages += stream[i] == '\f';
+        pos = end;
+    }
+    return pages;
+}
+
+// The words with letters outside ASCII on each page of a stream, in UTF-8: what a
+// reader of the printed page must find on it.
+inline std::vector<std::vector<std::string>> accentedWordsByPage(std::string_view stream) {
+    std::vector<std::vector<std::string>> pages(1);
+    std::string word;
+    bool accented = false;
+    auto endWord = [&] {
+        if (accented && word.size() >= 4) pages.back().push_back(nx::qt::fromCp1250(word).toStdString());
+        word.clear();
+        accented = false;
+    };
+    for (char c : stream) {
+        const auto b = static_cast<unsigned char>(c);
+        const QChar ch = nx::qt::fromCp1250(std::string_view(&c, 1)).at(0);
+        if (b >= 32 && ch.isLetter()) {
+            word += c;
+            accented |= b >= 128;
+        } else {
+            endWord();
+            if (b == '\f') pages.emplace_back();
+        }
+    }
+    endWord();
+    return pages;
+}
+
+}  // namespace nx::test
