@@ -29,6 +29,7 @@ void interpretFile(ByteFile& file, Services& services, LineInterpreter& in,
                 // An unreadable byte: ask to terminate and stop reading here, so
                 // that a byte that keeps failing is never retried.
                 services.requestTermination();
+                if (target.readFailed) target.readFailed(rc);
                 inputEnded = true;
                 break;
             }

@@ -42,7 +42,12 @@ void printStream(RenderContext& ctx, std::string_view dosPath, PrintJob& job, bo
             li.returnToOrigin();
             return false;
         };
+        // A byte that cannot be read leaves the job incomplete: it is abandoned like
+        // any other failure, so the caller keeps the file for a whole print later.
+        int readFailure = 0;
+        target.readFailed = [&readFailure](int code) { readFailure = code; };
         interpretFile(file, ctx.services, in, target);
+        if (readFailure != 0) throw IoError(readFailure);
         job.end();
     } catch (...) {
         // Nothing half-printed reaches the printer.

@@ -202,15 +202,23 @@ TEST_F(PrinterOutputTest, FailedFormFeedTestAbortsTheJob) {
     EXPECT_EQ(std::count(job.log.begin(), job.log.end(), "newPage"), 0);
 }
 
-TEST_F(PrinterOutputTest, FailedByteReadEndsTheInputAndRequestsTermination) {
+TEST_F(PrinterOutputTest, FailedByteReadEndsTheInputAbortsTheJobAndRequestsTermination) {
     // Reads 1..5 succeed ("AB\r\n" and "C"); the sixth fails and is not tried again.
+    // The job is incomplete: it is abandoned and the read's error raised, so that
+    // the caller keeps the file instead of consuming a half-printed job.
     faults.plan = [](FileOp op, int nth) { return op == FileOp::Read && nth == 6 ? 5 : 0; };
-    print("AB\r\nCDE\r\nFG");
+    drive.write(kJob, "AB\r\nCDE\r\nFG");
+    try {
+        printStream(ctx, kJob, job, false);
+        FAIL() << "no error raised";
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.code(), 5);
+    }
     EXPECT_EQ(services.terminationRequests, 1);
     EXPECT_EQ(faults.count(FileOp::Read), 6);
     EXPECT_EQ(texts(), (std::vector<Drawn>{{1, 0, 0, "AB", 11, false}, {1, 0, 27, "C", 11, false}}));
-    EXPECT_TRUE(job.ended);
-    EXPECT_EQ(progress.log.back(), "pos 0");
+    EXPECT_TRUE(job.aborted);
+    EXPECT_FALSE(job.ended);
 }
 
 TEST_F(PrinterOutputTest, JobThatCannotBeginIsReported) {

@@ -1,0 +1,310 @@
+// Every file operation of the watch cycle and of the preview window made to fail,
+// one at a time: printing at once, handing a job to the preview and closing it,
+// paging with the last-page count, and printing from the preview. After each run:
+// the message is the one for the code, no handler ran past its bound, the watch is
+// armed or off as it must be, and the job file is gone only when its job was
+// printed or its preview closed.
+#include <QCheckBox>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include "tests/forms/fault_support.h"
+
+namespace {
+
+using namespace nx::test;
+using nx::FileOp;
+
+// Two short pages: a job is quick to print, and each byte read is one call.
+constexpr std::string_view kTwoPages = "A1 B\r\n\x0c" "C2\r\n";
+constexpr std::string_view kThreePages = "P1\r\n\x0cP2\r\n\x0cP3\r\n";
+
+bool onJob(const FileCall& c) { return pathHas(c.path, "talvera"); }
+bool onWork(const FileCall& c) { return pathHas(c.path, "nyomtat1.txt"); }
+bool onLast(const FileCall& c) { return pathHas(c.path, "legutobb.txt"); }
+
+// What the user sees for the failure of `c`.
+QString textFor(const FileCall& c) { return ioText(faultCode(c.op)); }
+
+Expect printedAndConsumed() {
+    Expect e;
+    e.armed = true;
+    e.jobKept = false;
+    e.printed = true;
+    return e;
+}
+// A checked failure: reported, the watch stays off, the job stays for later.
+Expect stopped(const FileCall& c, bool printed) {
+    Expect e;
+    e.errors = {textFor(c)};
+    e.armed = false;
+    e.jobKept = true;
+    e.printed = printed;
+    return e;
+}
+// The job cannot be copied or read: reported, the program ends, nothing consumed.
+Expect ended(const FileCall& c) {
+    Expect e = stopped(c, false);
+    e.terminated = true;
+    return e;
+}
+
+// The copy phase of a watch cycle (steps 3 to 9), the same whether the job is then
+// printed or shown. `used` is where the copy's output is first used (the print's
+// or the preview's open of the working copy). Returns false for calls after it.
+bool expectCopyPhase(const FileCall& c, int used, Expect& e) {
+    if (c.seq >= used && !(onJob(c) && c.op == FileOp::Open && c.index == 1)) return false;
+    if (onJob(c) && c.op == FileOp::Open) {
+        // The only job cannot be opened: passed over, tried again next time.
+        e = Expect{};
+        e.armed = true;
+        e.jobKept = true;
+        e.printed = false;
+    } else if (onJob(c) && c.op == FileOp::Read) {
+        e = ended(c);
+    } else if ((onWork(c) || onLast(c)) && c.op == FileOp::Create) {
+        e = ended(c);
+    } else {
+        e = stopped(c, false);  // size, end test, write, close
+    }
+    return true;
+}
+
+// The printer output of the working copy, for a failure at `c` in it.
+Expect expectPrint(const FileCall& c, Expect whole) {
+    switch (c.op) {
+        case FileOp::Open: return whole;  // tried again a moment later
+        case FileOp::Close: return stopped(c, true);  // the job had ended on paper
+        case FileOp::Read: {
+            // An unreadable byte: the job is abandoned, reported, and the program ends;
+            // nothing half-printed and nothing deleted.
+            Expect e = ended(c);
+            return e;
+        }
+        default: return stopped(c, false);
+    }
+}
+
+TEST(Faults, WatchCyclePrintingAtOnce) {
+    Sweep s;
+    s.name = "watch cycle, printing at once";
+    s.run = [](FaultPlan& plan) {
+        Env env;
+        env.drive.write(kHostJob, kTwoPages);
+        env.main().armWatch();
+        Outcome o = runSteps(env, plan, {{"cycle", [](Env& e) { e.cycle(); }}});
+        o.facts["work"] = env.drive.exists(nx::paths::kWorkingCopy) ? "kept" : "gone";
+        return o;
+    };
+    s.clean = [](const Outcome& o) {
+        verify(printedAndConsumed(), o);
+        EXPECT_EQ(o.facts.at("work"), "gone");
+    };
+    s.check = [](const FileCall& c, const FaultPlan& counted, const Outcome& o) {
+        const int printOpen = counted.firstSeq(FileOp::Open, "nyomtat1.txt");
+        Expect e;
+        if (expectCopyPhase(c, printOpen, e)) {
+        } else if (onWork(c) && c.op == FileOp::Delete) {
+            e = stopped(c, true);
+            e.jobKept = false;  // the job was printed and deleted before it
+        } else if (onWork(c)) {
+            e = expectPrint(c, printedAndConsumed());
+        } else if (onJob(c) && (c.op == FileOp::Open || c.op == FileOp::Close)) {
+            // The check before deleting the printed job is unchecked: it goes.
+            e = printedAndConsumed();
+        } else if (onJob(c)) {
+            e = stopped(c, true);  // size or delete after printing: printed again later
+        } else {
+            ADD_FAILURE() << "a call nobody expected";
+        }
+        verify(e, o);
+        // The working copy goes with the job, or stays for its next print.
+        if (!o.jobKept && o.armed) {
+            EXPECT_EQ(o.facts.at("work"), "gone");
+        }
+    };
+    EXPECT_GT(runSweep(s), 20);
+}
+
+TEST(Faults, WatchCycleIntoThePreviewAndClosingIt) {
+    Sweep s;
+    s.name = "watch cycle into the preview, closing it";
+    s.run = [](FaultPlan& plan) {
+        Env env;
+        env.drive.write(kHostJob, kTwoPages);
+        env.main().AzonnalNyomtat->setChecked(false);
+        env.main().armWatch();
+        bool shown = false;
+        Outcome o = runSteps(env, plan,
+                             {{"cycle",
+                               [&](Env& e) {
+                                   e.cycle();
+                                   shown = e.preview().isVisible();
+                                   // The watch stays off while a job's preview is open.
+                                   if (shown) {
+                                       EXPECT_FALSE(e.main().Timer1->isActive());
+                                   }
+                               }},
+                              {"close", [](Env& e) {
+                                   if (e.preview().isVisible()) e.preview().close();
+                               }}});
+        o.facts["shown"] = shown ? "yes" : "no";
+        o.facts["lastjob"] = env.drive.read(nx::paths::kLastJobCopy);
+        return o;
+    };
+    s.clean = [](const Outcome& o) {
+        Expect e;
+        e.armed = true;
+        e.jobKept = false;
+        e.printed = false;
+        verify(e, o);
+        EXPECT_EQ(o.facts.at("shown"), "yes");
+        EXPECT_EQ(o.facts.at("lastjob"), "A1\x0b" "B\r\n\x0c" "C2\r\n");
+    };
+    s.check = [](const FileCall& c, const FaultPlan& counted, const Outcome& o) {
+        const int renderOpen = counted.firstSeq(FileOp::Open, "nyomtat1.txt", "cycle");
+        Expect e;
+        e.printed = false;
+        if (expectCopyPhase(c, renderOpen, e)) {
+            e.printed = false;
+            EXPECT_EQ(o.facts.at("shown"), "no");
+        } else if (c.phase == "cycle" && onWork(c)) {
+            EXPECT_EQ(o.facts.at("shown"), "yes");
+            if (c.op == FileOp::Read) {
+                // An unreadable byte while drawing: the program ends with the preview
+                // never closed, so the job stays.
+                e.terminated = true;
+                e.armed = false;
+                e.jobKept = true;
+            } else {
+                // Open: tried again. Others: reported; the page stays as drawn, and
+                // closing the preview then consumes the job as usual.
+                if (c.op != FileOp::Open) e.errors = {textFor(c)};
+                e.armed = true;
+                e.jobKept = false;
+            }
+        } else if (c.phase == "close" && onJob(c)) {
+            // The deletion when closing is unchecked: nothing is reported, the watch
+            // goes on, and a job that could not be deleted is shown again later.
+            e.armed = true;
+            e.jobKept = true;
+        } else {
+            ADD_FAILURE() << "a call nobody expected";
+        }
+        verify(e, o);
+    };
+    EXPECT_GT(runSweep(s), 20);
+}
+
+TEST(Faults, PagingAndTheLastPageCount) {
+    Sweep s;
+    s.name = "paging and the last-page count";
+    const std::vector<int> cleanPages = {2, 1, 2, 1};
+    s.run = [](FaultPlan& plan) {
+        Env env;
+        env.drive.write(kHostJob, kThreePages);
+        env.main().AzonnalNyomtat->setChecked(false);
+        env.cycle();  // into the preview, without failures
+        EXPECT_TRUE(env.preview().isVisible());
+        auto click = [](QPushButton* TNyomt::*button) {
+            return [button](Env& e) { (e.preview().*button)->click(); };
+        };
+        return runSteps(env, plan,
+                        {{"next", click(&TNyomt::KovetkezoOldal)},
+                         {"previous", click(&TNyomt::ElozoOldal)},
+                         {"last", click(&TNyomt::UtolsoOldal)},
+                         {"first", click(&TNyomt::ElsoOldal)}});
+    };
+    s.clean = [cleanPages](const Outcome& o) {
+        Expect e;
+        e.armed = false;
+        e.jobKept = true;
+        verify(e, o);
+        EXPECT_EQ(o.pages, cleanPages);
+    };
+    s.check = [cleanPages](const FileCall& c, const FaultPlan& counted, const Outcome& o) {
+        Expect e;
+        e.armed = false;  // the preview of a watch cycle keeps the watch off
+        e.jobKept = true;
+        std::vector<int> pages = cleanPages;
+        // In the last step the count comes first, then the render of the page found.
+        int countEnd = -1;
+        for (const FileCall& k : counted.trace())
+            if (k.phase == "last" && k.op == FileOp::Open && k.seq > counted.firstSeq(FileOp::Open, "", "last")) {
+                countEnd = k.seq;
+                break;
+            }
+        const bool inCount = c.phase == "last" && c.seq < countEnd;
+        const FileCall* prev = counted.previous(c);
+        if (!onWork(c)) {
+            ADD_FAILURE() << "a call nobody expected";
+        } else if (c.op == FileOp::Open) {
+            // tried again a moment later
+        } else if (inCount) {
+            // The count is abandoned: the page stays and nothing is drawn.
+            e.errors = {textFor(c)};
+            pages[2] = 1;
+        } else if (c.op == FileOp::Read && prev && prev->op != FileOp::Position) {
+            // A byte of a line cannot be read: the program ends after this step.
+            e.terminated = true;
+            std::size_t done = 0;
+            for (const char* step : {"next", "previous", "last", "first"}) {
+                ++done;
+                if (c.phase == step) break;
+            }
+            pages.resize(done);
+        } else {
+            // Finding the page, the size, an end test, a position, the seek at a form
+            // feed, the close: reported; the label has moved on, the page shows what
+            // was drawn before the failure.
+            e.errors = {textFor(c)};
+        }
+        verify(e, o);
+        EXPECT_EQ(o.pages, pages);
+    };
+    EXPECT_GT(runSweep(s), 40);
+}
+
+TEST(Faults, PrintingFromThePreview) {
+    Sweep s;
+    s.name = "printing from the preview";
+    s.run = [](FaultPlan& plan) {
+        Env env;
+        env.drive.write(kHostJob, kTwoPages);
+        env.main().AzonnalNyomtat->setChecked(false);
+        env.cycle();
+        env.setPdf("preview.pdf");
+        Outcome o = runSteps(env, plan,
+                             {{"print", [](Env& e) { e.preview().Kinyomtat->click(); }}});
+        o.facts["visible"] = env.preview().isVisible() ? "yes" : "no";
+        o.facts["work"] = env.drive.read(nx::paths::kWorkingCopy);
+        return o;
+    };
+    s.clean = [](const Outcome& o) {
+        Expect e;
+        e.armed = false;
+        e.jobKept = true;
+        e.printed = true;
+        verify(e, o);
+        EXPECT_EQ(o.pages, std::vector<int>{1});
+    };
+    s.check = [](const FileCall& c, const FaultPlan&, const Outcome& o) {
+        Expect whole;
+        whole.armed = false;
+        whole.jobKept = true;
+        whole.printed = true;
+        Expect e = onWork(c) ? expectPrint(c, whole) : Expect{};
+        if (!onWork(c)) ADD_FAILURE() << "a call nobody expected";
+        e.armed = false;    // the preview is still open: the watch stays off
+        e.jobKept = true;   // and its job is not consumed by printing
+        verify(e, o);
+        if (!o.terminated) {
+            EXPECT_EQ(o.facts.at("visible"), "yes");
+        }
+        // Printing never changes the file the preview shows.
+        EXPECT_EQ(o.facts.at("work"), "A1\x0b" "B\r\n\x0c" "C2\r\n");
+    };
+    EXPECT_GT(runSweep(s), 10);
+}
+
+}  // namespace
