@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <vector>
 
@@ -39,11 +40,14 @@ const QString kSaveDone = QStringLiteral("A mentés megtörtént.");
 const QString kIoFailure = QStringLiteral(" IO hiba: ");
 
 // The window's progress bar as the core drives it. QProgressBar holds ints; file
-// sizes beyond that range are clamped.
+// sizes beyond that range are clamped. A maximum of 0 (an empty file) is shown as an
+// empty bar, not as Qt's busy indicator.
 class BarProgress final : public nx::Progress {
 public:
     explicit BarProgress(QProgressBar& bar) : bar_(bar) {}
-    void setMaximum(std::int64_t maximum) override { bar_.setRange(0, clamp(maximum)); }
+    void setMaximum(std::int64_t maximum) override {
+        bar_.setRange(0, std::max(1, clamp(maximum)));
+    }
     void setPosition(std::int64_t position) override { bar_.setValue(clamp(position)); }
     void setStep(int step) override { step_ = step; }
     void stepIt() override { bar_.setValue(clamp(std::int64_t{bar_.value()} + step_)); }
@@ -58,6 +62,20 @@ private:
 
 void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(left, top, width, height);
+}
+
+// Where the window font is substituted by a wider face, a caption control grows to
+// its text instead of clipping it; the layout then works with the grown width.
+void fitWidth(QWidget* w) {
+    const int want = w->sizeHint().width();
+    if (want > w->width()) w->resize(want, w->height());
+}
+
+// The last-job copy is never consumed, whatever case its path is written in.
+bool isLastJobCopy(const std::string& path) {
+    std::string lower = path;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("legutobb.txt") != std::string::npos;
 }
 
 }  // namespace
@@ -142,7 +160,9 @@ TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
                            FilebaNyomtatGomb, MailbeGomb, ReszletNyomt}) {
         b->setAutoDefault(false);
         b->setDefault(false);
+        fitWidth(b);
     }
+    fitWidth(EgyOldal);
 
     // Tab order: Kinyomtat, ProgressBar1, the four navigation buttons, ScrollBox1,
     // FilebaNyomtatGomb, EgyOldal, MailbeGomb, ReszletNyomt.
@@ -350,7 +370,7 @@ void TNyomt::FormClose(QObject*) {
 
     // The host's job file is consumed, unless the host has written to it since the
     // watch cycle copied it (a different size means it holds a newer job).
-    if (!g_.previewJobFile.empty()) {
+    if (!g_.previewJobFile.empty() && !isLastJobCopy(g_.previewJobFile)) {
         nx::ByteFile job(g_.fs);
         job.assign(g_.previewJobFile);
         if (job.reset() == 0) {

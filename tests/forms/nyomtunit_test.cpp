@@ -203,6 +203,24 @@ TEST_F(PreviewWindow, LastPageWithoutAnyFormFeedChangesNothing) {
     EXPECT_EQ(pageLabel(), "Ez a 2. oldal");
     EXPECT_EQ(image().pixel(0, 0), qRgb(255, 0, 0));  // nothing drawn
     EXPECT_EQ(preview().ProgressBar1->value(), 0);
+
+    // An empty file leaves an empty bar, not a busy indicator.
+    openLastJob("");
+    click(preview().UtolsoOldal);
+    EXPECT_EQ(pageLabel(), "Ez a 1. oldal");
+    EXPECT_EQ(preview().ProgressBar1->value(), 0);
+    EXPECT_GT(preview().ProgressBar1->maximum(), preview().ProgressBar1->minimum());
+}
+
+TEST_F(PreviewWindow, LastJobButtonBeforeAnyJobShowsABlankPage) {
+    ASSERT_FALSE(drive.exists(kLastJob));
+    main().LegutobbiNyGomb->click();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(preview().isVisible());
+    EXPECT_TRUE(allOneColour(image(), windowColour()));
+    EXPECT_TRUE(drive.exists(kLastJob));
+    EXPECT_EQ(drive.read(kLastJob), "");
+    EXPECT_TRUE(dialogs.errors.empty());
 }
 
 TEST_F(PreviewWindow, LastPageOfAVanishedFileIsReportedAfterItsRetry) {
@@ -495,17 +513,25 @@ TEST_F(PreviewWindow, ResizeLaysTheControlsOutAlongTheEdges) {
     p.resize(672, 506);
     QCoreApplication::processEvents();
     ASSERT_EQ(p.size(), QSize(672, 506));
+    // Captions that do not fit in a substituted font widen their control; the
+    // layout follows the widths the controls have.
+    const int kin = p.Kinyomtat->width();
+    const int fileba = p.FilebaNyomtatGomb->width();
+    const int egy = p.EgyOldal->width();
+    const int reszlet = p.ReszletNyomt->width();
+    const int nav = p.ElsoOldal->width();
     EXPECT_EQ(p.ScrollBox1->geometry(), QRect(16, 32, 640, 416));
-    EXPECT_EQ(p.Kinyomtat->geometry(), QRect(589, 457, 75, 41));
-    EXPECT_EQ(p.FilebaNyomtatGomb->pos(), QPoint(506, 457));
-    EXPECT_EQ(p.MailbeGomb->pos(), QPoint(506, 481));  // bottom on the print button's
-    EXPECT_EQ(p.ReszletNyomt->pos(), QPoint(423, 481));
-    EXPECT_EQ(p.EgyOldal->pos(), QPoint(409, 457));
+    EXPECT_EQ(p.Kinyomtat->geometry(), QRect(672 - kin - 8, 457, kin, 41));
+    EXPECT_EQ(p.FilebaNyomtatGomb->pos(), QPoint(672 - kin - 8 - fileba - 8, 457));
+    EXPECT_EQ(p.MailbeGomb->pos(), QPoint(672 - kin - 8 - fileba - 8, 481));  // bottoms aligned
+    EXPECT_EQ(p.ReszletNyomt->pos(), QPoint(672 - kin - 8 - fileba - 8 - reszlet - 8, 481));
+    EXPECT_EQ(p.EgyOldal->pos(), QPoint(672 - kin - 8 - fileba - 8 - egy - 8, 457));
     EXPECT_EQ(p.ElsoOldal->pos(), QPoint(16, 457));
-    EXPECT_EQ(p.ElozoOldal->pos(), QPoint(107, 457));
-    EXPECT_EQ(p.KovetkezoOldal->pos(), QPoint(198, 457));
-    EXPECT_EQ(p.UtolsoOldal->pos(), QPoint(289, 457));
-    EXPECT_EQ(p.Label2->pos(), QPoint(380, 457 + 6));
+    EXPECT_EQ(p.ElozoOldal->pos(), QPoint(16 + nav + 16, 457));
+    EXPECT_EQ(p.KovetkezoOldal->x(), p.ElozoOldal->x() + p.ElozoOldal->width() + 16);
+    EXPECT_EQ(p.UtolsoOldal->x(), p.KovetkezoOldal->x() + p.KovetkezoOldal->width() + 16);
+    EXPECT_EQ(p.UtolsoOldal->y(), 457);
+    EXPECT_EQ(p.Label2->pos(), QPoint(p.UtolsoOldal->x() + p.UtolsoOldal->width() + 16, 457 + 6));
     EXPECT_EQ(p.ProgressBar1->pos(), QPoint(354, 8));
     EXPECT_EQ(p.Label1->pos(), QPoint(16, 8));
     EXPECT_EQ(p.NyomtLista->pos(), QPoint(8, 8));
