@@ -71,6 +71,9 @@ void ActivationTracker::focusWindowChanged(QWindow* window) {
     // An untracked window (message box, dialog) is modal over a tracked one: the
     // return from it finds the same window active and so activates nothing.
     if (!e || e->window == active_) return;
+    // The window system may report a window's focus late, after the program has
+    // hidden it again (a modal window closed at once): a hidden window is not active.
+    if (!e->window->isVisible()) return;
     // While a tracked window is shown modally, no other window can take the focus
     // from it except its own dialogs.
     for (auto& m : entries_) {

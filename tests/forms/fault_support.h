@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -206,6 +207,9 @@ inline int runSweep(const Sweep& s) {
         SCOPED_TRACE(s.name + ": without failures");
         for (qint64 ms : clean.stepMs) EXPECT_LT(ms, kHandlerBoundMs);
         s.clean(clean);
+    }
+    if (std::getenv("NX_FAULT_TRACE")) {
+        for (const FileCall& c : counted.trace()) std::printf("  %s\n", describe(c).c_str());
     }
     if (::testing::Test::HasFailure()) return 0;
 
