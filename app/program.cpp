@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <QFont>
 #include <cctype>
 
 #include "app/activation.h"
@@ -44,6 +45,12 @@ struct Program::Impl {
 
 Program::Program(nx::DriveTable drives, nx::qt::DialogService& dialogs, const std::string& argv0)
     : impl_(std::make_unique<Impl>(std::move(drives), dialogs, argv0)) {
+    // The windows ask for "MS Sans Serif" 8 pt. Where that face is missing, the
+    // metric-compatible sans serif keeps the captions inside their controls; the
+    // window system's default (often much wider) would cut them.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                QStringLiteral("Liberation Sans")});
     Globals& g = impl_->g;
     impl_->main = std::make_unique<TNyomtat>(g);
     g.Nyomtat = impl_->main.get();

@@ -142,7 +142,7 @@ TNyomtat::TNyomtat(Globals& g) : QWidget(nullptr), g_(g) {
                        static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label3),
                        static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label5),
                        static_cast<QWidget*>(NyomtA3), static_cast<QWidget*>(ValtozoSormagassag),
-                       static_cast<QWidget*>(AzonnalNyomtat)}) {
+                       static_cast<QWidget*>(AzonnalNyomtat), static_cast<QWidget*>(StaticText2)}) {
         fitWidth(w, kOuterWidth - 8);
     }
 
