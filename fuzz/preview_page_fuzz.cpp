@@ -3,11 +3,11 @@
 // Input: an option byte (bits 0-2 the settings profile, bit 4 the file missing),
 // the check box pattern (see checkBoxPattern), a fault byte pair (see OneFault),
 // the page number byte (signed; 0x7F stands for the largest page number), then
-// the stream, written to the working copy. Checks the clearing, the progress end
-// state, that a page beyond the form feeds is blank, that a missing file is
-// created empty, and, for a stream without form feeds and without lines beyond
-// the preview's 255 bytes, that page 1 draws exactly what the printer output
-// draws from the same origin.
+// the stream, written to the working copy. Checks that the page's text bytes are
+// drawn once and in order, the clearing, the progress end state, that a page
+// beyond the form feeds is blank, that a missing file is created empty, and, for
+// a stream without form feeds and without lines beyond the preview's 255 bytes,
+// that page 1 draws exactly what the printer output draws from the same origin.
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -83,7 +83,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expect(rc == 0 || (raised && missing), "stream file not there or held");
         if (rc == 0) expect(probe.close() == 0, "close of the probe");
     }
+    // The page's text bytes are drawn once, in order; a failure may only cut them short.
+    const std::string text = nx::fuzz::previewTextOf(stream, streamSize, page);
+    const std::string drawn = nx::fuzz::drawnTextOf(image);
+    expect(nx::fuzz::isPrefix(drawn, text), "drawn text is not the page's text");
+
     if (fault.fired()) return 0;
+
+    expect(drawn == text, "page text lost", std::to_string(drawn.size()) + " of " +
+                                                std::to_string(text.size()));
 
     const auto fills = image.ofKind(Kind::Fill);
     expect(fills.size() == 1 && fills[0].x == 0 && fills[0].y == 0 && fills[0].x2 == kWidth &&

@@ -2,10 +2,10 @@
 //
 // Input: an option byte (bits 0-2 the settings profile, bit 3 landscape), the
 // check box pattern (see checkBoxPattern), a fault byte pair (see OneFault), then
-// the stream, written to the working copy. Checks the job's frame (title,
-// orientation before begin, one end or, after an input/output error, one abort),
-// the number of pages the form feeds make, the progress end state and that the
-// file is left closed.
+// the stream, written to the working copy. Checks that every text byte is drawn
+// once and in order, the job's frame (title, orientation before begin, one end
+// or, after an input/output error, one abort), the number of pages the form feeds
+// make, the progress end state and that the file is left closed.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -87,7 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expect(probe.rewrite() == 0 && probe.close() == 0, "stream file left held");
     }
 
+    // Every text byte is drawn once, in order; a failure may only cut it short.
+    const std::string text = nx::fuzz::printedTextOf(in.rest(), in.restSize());
+    const std::string drawn = nx::fuzz::drawnTextOf(job.page);
+    expect(nx::fuzz::isPrefix(drawn, text), "drawn text is not the stream's text");
+
     if (fault.fired()) return 0;
+
+    expect(drawn == text, "text lost", std::to_string(drawn.size()) + " of " +
+                                           std::to_string(text.size()));
 
     expect(job.ended && !job.aborted, "job not ended");
     expect(job.pages == 1 + nx::fuzz::newPagesOf(in.rest(), in.restSize()),

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "intake/settings.h"
 
@@ -63,6 +64,47 @@ inline std::size_t longestLineOf(const std::uint8_t* data, std::size_t size) {
         }
     }
     return current > longest ? current : longest;
+}
+
+// The text bytes (32 and above) that the printer output draws: all of them, in order.
+inline std::string printedTextOf(const std::uint8_t* data, std::size_t size) {
+    std::string out;
+    for (std::size_t i = 0; i < size; ++i)
+        if (data[i] >= 32) out.push_back(static_cast<char>(data[i]));
+    return out;
+}
+
+// The text bytes that preview page `page` draws: from the byte after the
+// (page - 1)-th form feed, each line cut to its first 255 bytes, up to the first
+// form feed among the bytes kept.
+inline std::string previewTextOf(const std::uint8_t* data, std::size_t size, int page) {
+    std::size_t pos = 0;
+    for (long long skip = static_cast<long long>(page) - 1; skip > 0 && pos < size;)
+        if (data[pos++] == 12) --skip;
+    std::string out;
+    while (pos < size) {
+        const std::size_t start = pos;
+        while (pos < size && data[pos++] != '\n') {
+        }
+        const std::size_t kept = pos - start < 255 ? pos - start : 255;
+        for (std::size_t i = start; i < start + kept; ++i) {
+            if (data[i] == 12) return out;
+            if (data[i] >= 32) out.push_back(static_cast<char>(data[i]));
+        }
+    }
+    return out;
+}
+
+// Every text run of a recording, joined.
+template <typename Recording>
+std::string drawnTextOf(const Recording& surface) {
+    std::string out;
+    for (const auto& run : surface.texts()) out += run.text;
+    return out;
+}
+
+inline bool isPrefix(const std::string& prefix, const std::string& whole) {
+    return prefix.size() <= whole.size() && whole.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace nx::fuzz
