@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMetaObject>
+#include <QThread>
 #include <QWidget>
 #include <exception>
 
@@ -57,7 +58,8 @@ void AppServices::queueQuit() {
         &context_,
         [this] {
             quitQueued_ = false;
-            exitLoop();
+            // Taken by a loop that only processes events (a test's wait): no loop to end.
+            if (QThread::currentThread()->loopLevel() > 0) exitLoop();
         },
         Qt::QueuedConnection);
 }

@@ -65,6 +65,9 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [&program](QSessionManager&) { program.terminate(); });
 
-    program.mainWindow().show();
+    // Shown from inside the loop: its first activation waits in a message box, and a
+    // signal arriving then must be able to end the loop that box runs in.
+    QMetaObject::invokeMethod(
+        &app, [&program] { program.mainWindow().show(); }, Qt::QueuedConnection);
     return app.exec();
 }
