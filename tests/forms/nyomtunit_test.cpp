@@ -459,6 +459,37 @@ TEST_F(PreviewWindow, FileExportCancelledOrToAMissingDirectoryWritesNothing) {
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
+// Fails every read of one file while armed.
+class FailReads final : public nx::FaultHook {
+public:
+    explicit FailReads(std::string host) : host_(std::move(host)) {}
+    bool armed = true;
+    int before(nx::FileOp op, const std::string& hostPath) override {
+        return armed && op == nx::FileOp::Read && hostPath == host_ ? nx::kAccessDenied : 0;
+    }
+
+private:
+    std::string host_;
+};
+
+TEST_F(PreviewWindow, AFailedExportIsReportedAndTheNextOneWorks) {
+    openLastJob(exportSource());
+    FailReads faults(g().fs.hostPath(kLastJob));
+    g().fs.setFaultHook(&faults);
+    click(preview().FilebaNyomtatGomb);
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0].text, "File access denied.");
+    EXPECT_TRUE(dialogs.messages.empty());  // no completion message
+    EXPECT_TRUE(drive.exists("c:\\norvexa\\eredmeny.txt"));
+
+    faults.armed = false;
+    click(preview().FilebaNyomtatGomb);
+    g().fs.setFaultHook(nullptr);
+    EXPECT_EQ(drive.read("c:\\norvexa\\eredmeny.txt"), exportExpected());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], cp("A ment\xe9s megt\xf6rt\xe9nt."));
+}
+
 TEST_F(PreviewWindow, TwoFileExportsToOnePathLeaveTheSecond) {
     openLastJob(exportSource());
     click(preview().FilebaNyomtatGomb);
