@@ -377,7 +377,11 @@ void TNyomt::FormClose(QObject*) {
             std::int64_t size = -1;
             const int sizeCode = job.size(size);
             (void)job.close();
-            if (sizeCode == 0 && size == g_.previewJobBytes) (void)job.erase();
+            // Nor while a host still has it open for writing: what it writes next
+            // would be lost with the file.
+            bool writing = false;
+            (void)g_.fs.openForWriting(g_.previewJobFile, writing);
+            if (sizeCode == 0 && size == g_.previewJobBytes && !writing) (void)job.erase();
         }
     }
     g_.previewJobFile.clear();

@@ -331,21 +331,28 @@ void TNyomtat::Figyeles(QObject*) {
 }
 
 void TNyomtat::deletePrintedJob(const std::string& jobPath, std::int64_t bytesCopied) {
-    nx::ByteFile job(g_.fs);
-    job.assign(jobPath);
-    const int rc = job.reset();
-    if (rc == nx::kOk) {
-        std::int64_t size = 0;
-        const int sizeRc = job.size(size);
-        job.close();
-        nx::check(sizeRc);
-        // The host wrote more after the copy ended: keep the job, the next cycle
-        // takes it again whole.
-        if (size != bytesCopied) return;
-    } else if (rc == nx::kSharingViolation) {
-        // A host holds it open without sharing, so it is still writing: keep it.
-        return;
-    }
+    {
+        nx::ByteFile job(g_.fs);
+        job.assign(jobPath);
+        const int rc = job.reset();
+        if (rc == nx::kOk) {
+            std::int64_t size = 0;
+            const int sizeRc = job.size(size);
+            job.close();
+            nx::check(sizeRc);
+            // The host wrote more after the copy ended: keep the job, the next cycle
+            // takes it again whole.
+            if (size != bytesCopied) return;
+        } else if (rc == nx::kSharingViolation) {
+            // A host holds it open without sharing, so it is still writing: keep it.
+            return;
+        }
+    }  // our own handle is gone here, whatever its close reported
+    // A host that still has the job open for writing may not be done with it: the
+    // file deleted now would take what it writes next with it. It stays, and a
+    // later cycle takes it again whole.
+    bool writing = false;
+    if (g_.fs.openForWriting(jobPath, writing) == nx::kOk && writing) return;
     nx::check(g_.fs.erase(jobPath));
 }
 

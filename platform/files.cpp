@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -295,6 +296,25 @@ int FileSystem::erase(std::string_view dosPath) {
     const std::string host = hostPath(dosPath);
     if (const int f = fault(FileOp::Delete, host)) return f;
     return eraseHost(host);
+}
+
+int FileSystem::openForWriting(std::string_view dosPath, bool& writing) {
+    writing = false;
+    const std::string host = hostPath(dosPath);
+#if defined(__linux__)
+    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return resultFromErrno(errno, host);
+    // A read lease is refused while any descriptor has the file open for writing.
+    // It is given back at once; a writer that opens the file in that moment breaks
+    // it with a signal that is ignored by default, instead of SIGIO.
+    (void)::fcntl(fd, F_SETSIG, SIGURG);
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0)
+        (void)::fcntl(fd, F_SETLEASE, F_UNLCK);
+    else if (errno == EAGAIN)
+        writing = true;
+    ::close(fd);
+#endif
+    return kOk;
 }
 
 // ---------------------------------------------------------------- byte file

@@ -105,6 +105,11 @@ public:
     // Deletes the file (DOS Erase). Result code.
     int erase(std::string_view dosPath);
 
+    // Whether the file is open for writing anywhere, in this process or another (a
+    // host still writing a job). `writing` stays false where that cannot be told
+    // (a file system without the means, a file of another user). Result code.
+    int openForWriting(std::string_view dosPath, bool& writing);
+
     void setFaultHook(FaultHook* hook) { hook_ = hook; }
     int fault(FileOp op, const std::string& hostPath) const {
         return hook_ ? hook_->before(op, hostPath) : 0;

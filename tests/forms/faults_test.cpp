@@ -6,7 +6,9 @@
 // printed or its preview closed.
 #include <QCheckBox>
 #include <QPushButton>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/forms/fault_support.h"
 
@@ -305,6 +307,67 @@ TEST(Faults, PrintingFromThePreview) {
         EXPECT_EQ(o.facts.at("work"), "A1\x0b" "B\r\n\x0c" "C2\r\n");
     };
     EXPECT_GT(runSweep(s), 10);
+}
+
+// A host that has the job file open for writing may still be writing it. Printed
+// or shown as far as written, the job is kept until its host has closed it, then
+// taken again whole: deleting it earlier would lose what the host writes next.
+struct HostStillWriting : ::testing::Test {
+    Env env;
+    int fd = -1;
+
+    void SetUp() override {
+        env.main().armWatch();
+        const std::string host = env.drive.host(kHostJob);
+        fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        write("FIRST\r\n");
+    }
+    void TearDown() override {
+        if (fd >= 0) ::close(fd);
+    }
+    void write(std::string_view bytes) {
+        ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void finish(std::string_view rest) {
+        write(rest);
+        ::close(fd);
+        fd = -1;
+    }
+};
+
+TEST_F(HostStillWriting, PrintedAtOnceTheJobStaysUntilItsHostClosesIt) {
+    env.cycle();
+    EXPECT_TRUE(env.printed());
+    EXPECT_TRUE(env.drive.exists(kHostJob));
+    EXPECT_TRUE(env.main().Timer1->isActive());
+    EXPECT_TRUE(env.dialogs.errors.empty());
+
+    // The host pauses, then writes the rest and closes the file.
+    env.setPdf("again.pdf");
+    finish("\x0c" "SECOND\r\n");
+    env.cycle();
+    EXPECT_TRUE(env.printed());
+    EXPECT_FALSE(env.drive.exists(kHostJob));
+    EXPECT_EQ(env.drive.read(nx::paths::kLastJobCopy), "FIRST\r\n\x0c" "SECOND\r\n");
+    EXPECT_TRUE(env.dialogs.errors.empty());
+}
+
+TEST_F(HostStillWriting, ClosingThePreviewKeepsTheJobUntilItsHostClosesIt) {
+    env.main().AzonnalNyomtat->setChecked(false);
+    env.cycle();
+    ASSERT_TRUE(env.preview().isVisible());
+    env.preview().close();
+    EXPECT_TRUE(env.drive.exists(kHostJob));
+    EXPECT_TRUE(env.main().Timer1->isActive());
+
+    finish("SECOND\r\n");
+    env.cycle();
+    ASSERT_TRUE(env.preview().isVisible());
+    EXPECT_EQ(env.drive.read(nx::paths::kWorkingCopy), "FIRST\r\nSECOND\r\n");
+    env.preview().close();
+    EXPECT_FALSE(env.drive.exists(kHostJob));
+    EXPECT_TRUE(env.dialogs.errors.empty());
 }
 
 }  // namespace
