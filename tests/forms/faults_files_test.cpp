@@ -231,6 +231,19 @@ TEST(FileFaults, SettingsLoadAndSave) {
     EXPECT_GT(runSweep(s), 8);
 }
 
+TEST(FileFaults, SettingsFileThatNeverOpensIsReportedWithinItsBound) {
+    FaultPlan plan([](const std::string& path) { return pathHas(path, "config.dta"); });
+    plan.failAt(FileOp::Open, 1, nx::kSharingViolation, 1000000);
+    const Outcome o = runSettings(plan);
+    ASSERT_EQ(o.stepMs.size(), 2u);
+    EXPECT_GE(o.stepMs[0], 500);  // tried again for a while
+    EXPECT_LT(o.stepMs[0], kHandlerBoundMs);
+    EXPECT_EQ(o.errors, std::vector<QString>{ioText(nx::kSharingViolation)});
+    EXPECT_EQ(o.facts.at("loaded"), "11,0");  // the defaults
+    EXPECT_EQ(o.facts.at("marker"), "1.04\r\n");
+    EXPECT_EQ(o.facts.at("config"), "14,0");  // saved at the end all the same
+}
+
 // The mail window as the mail export of a previewed job shows it: its activation
 // loads the sender data, the user changes the name, "Mégse" closes it and stores
 // the data.

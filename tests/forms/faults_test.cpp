@@ -309,6 +309,48 @@ TEST(Faults, PrintingFromThePreview) {
     EXPECT_GT(runSweep(s), 10);
 }
 
+// Opens that are tried again give up within their bound when the failure stays:
+// the error is reported and the job is kept.
+struct PersistentOpenFailure : ::testing::Test {
+    FaultPlan plan{[](const std::string& path) { return pathHas(path, "nyomtat1.txt"); }};
+    Env env;
+    void SetUp() override {
+        plan.failAt(FileOp::Open, 1, nx::kAccessDenied, 1000000);
+        env.drive.write(kHostJob, kTwoPages);
+        env.main().armWatch();
+    }
+    static void expectBounded(const Outcome& o) {
+        ASSERT_FALSE(o.stepMs.empty());
+        EXPECT_GE(o.stepMs.back(), 1000);  // it was tried again for a while
+        EXPECT_LT(o.stepMs.back(), kHandlerBoundMs);
+    }
+};
+
+TEST_F(PersistentOpenFailure, OfThePrinterOutput) {
+    const Outcome o = runSteps(env, plan, {{"cycle", [](Env& e) { e.cycle(); }}});
+    expectBounded(o);
+    verify(stopped(*plan.failedCall(), false), o);
+    EXPECT_GT(plan.injected(), 10);
+}
+
+TEST_F(PersistentOpenFailure, OfThePreviewAndItsLastPageCount) {
+    env.main().AzonnalNyomtat->setChecked(false);
+    Outcome o = runSteps(env, plan, {{"cycle", [](Env& e) { e.cycle(); }}});
+    expectBounded(o);
+    EXPECT_TRUE(env.preview().isVisible());
+    EXPECT_EQ(o.errors, std::vector<QString>{ioText(nx::kAccessDenied)});
+    EXPECT_FALSE(o.armed);
+    EXPECT_TRUE(o.jobKept);
+
+    FaultPlan again{[](const std::string& path) { return pathHas(path, "nyomtat1.txt"); }};
+    again.failAt(FileOp::Open, 1, nx::kSharingViolation, 1000000);
+    o = runSteps(env, again, {{"last", [](Env& e) { e.preview().UtolsoOldal->click(); }}});
+    expectBounded(o);
+    EXPECT_EQ(o.errors, std::vector<QString>{ioText(nx::kSharingViolation)});
+    EXPECT_EQ(o.pages, std::vector<int>{1});
+    EXPECT_TRUE(o.jobKept);
+}
+
 // A host that has the job file open for writing may still be writing it. Printed
 // or shown as far as written, the job is kept until its host has closed it, then
 // taken again whole: deleting it earlier would lose what the host writes next.
