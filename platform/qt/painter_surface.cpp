@@ -19,14 +19,18 @@ constexpr int kMaxPixelSize = 4096;
 // Limits on what is kept pending before it is drawn anyway.
 constexpr std::size_t kMaxPendingTexts = 64;
 constexpr std::size_t kMaxPendingLines = 4096;
-constexpr std::size_t kMaxBand = 512;
+constexpr std::size_t kMaxDrawn = 1 << 20;
+// Spaces drawn to join two runs: beyond this a second drawText is cheaper in a PDF,
+// where every glyph is written out.
+constexpr int kMaxJoinSpaces = 8;
 
 bool overlaps(const QRect& a, const QRect& b) { return a.intersects(b); }
 
-// The pixels a one-unit pen may touch for a segment, with a unit to spare.
+// The pixels a one-unit pen may touch for a segment: its square caps reach half a
+// unit beyond the ends; one unit is kept on every side.
 QRect lineRect(int x1, int y1, int x2, int y2) {
-    const int l = std::min(x1, x2) - 2, r = std::max(x1, x2) + 2;
-    const int t = std::min(y1, y2) - 2, b = std::max(y1, y2) + 2;
+    const int l = std::min(x1, x2) - 1, r = std::max(x1, x2) + 2;
+    const int t = std::min(y1, y2) - 1, b = std::max(y1, y2) + 2;
     return QRect(l, t, r - l, b - t);
 }
 
@@ -40,8 +44,6 @@ PainterSurface::PainterSurface(QPainter& painter, int dpiY, QColor fill)
     painter_.setBackground(QBrush(fill_));
     painter_.setBackgroundMode(Qt::OpaqueMode);
     // What the device held before is unknown until a full fill or a new page.
-    doneBottom_ = INT_MAX;
-    bandY_ = INT_MIN;
 }
 
 PainterSurface::~PainterSurface() {
@@ -95,7 +97,8 @@ const PainterSurface::Metrics& PainterSurface::metrics() {
             const QString ch = fromCp1250(std::string(1, static_cast<char>(b)));
             const int adv = fm.horizontalAdvance(ch);
             m.cell[static_cast<std::size_t>(b)] = adv == m.advance;
-            const QRect ink = fm.boundingRect(ch);
+            // The glyph's own ink, which may reach beyond its cell.
+            const QRect ink = ch.size() == 1 ? fm.boundingRect(ch.at(0)) : fm.boundingRect(ch);
             if (!ink.isEmpty()) {
                 m.inkLeft = std::min(m.inkLeft, ink.left());
                 m.inkRight = std::max(m.inkRight, ink.right() + 1 - adv);
@@ -125,9 +128,11 @@ int PainterSurface::textWidth(std::string_view text) {
 
 int PainterSurface::textHeight(std::string_view) { return metrics().height; }
 
+// The opaque background and the ink of a run, with one unit to spare for the
+// background's fractional edges and for antialiasing.
 QRect PainterSurface::textRect(const Metrics& m, int x, int y, int width) const {
-    const int l = x + m.inkLeft - 2, r = x + width + m.inkRight + 2;
-    const int t = y + m.inkTop - 2, b = y + m.height + m.inkBottom + 2;
+    const int l = x + m.inkLeft - 1, r = x + width + m.inkRight + 1;
+    const int t = y + m.inkTop - 1, b = y + m.height + m.inkBottom + 1;
     return QRect(l, t, r - l, b - t);
 }
 
@@ -141,35 +146,66 @@ void PainterSurface::setFill(QColor fill) {
     flush();
     fill_ = fill;
     painter_.setBackground(QBrush(fill_));
-    // Blank areas of the old colour no longer look like blank to the new text.
-    doneBottom_ = INT_MAX;
+    // Blank areas of the old colour no longer count as blank.
+    forgetPage(false);
 }
 
-bool PainterSurface::touchesPending(const QRect& r, bool texts, bool lines) const {
-    if (texts)
-        for (const TextBatch& t : texts_)
-            if (overlaps(t.rect, r)) return true;
-    if (lines)
-        for (const QRect& l : lineRects_)
-            if (overlaps(l, r)) return true;
+std::size_t PainterSurface::firstReaching(const std::vector<int>& bottoms, int top) {
+    // Bottoms are exclusive: an item whose bottom is at most `top` lies above it.
+    return static_cast<std::size_t>(std::upper_bound(bottoms.begin(), bottoms.end(), top) -
+                                    bottoms.begin());
+}
+
+namespace {
+void pushBottom(std::vector<int>& bottoms, const QRect& r) {
+    const int b = r.y() + r.height();
+    bottoms.push_back(bottoms.empty() ? b : std::max(bottoms.back(), b));
+}
+// After item `from` changed, the running maxima from there on.
+void redoBottoms(std::vector<int>& bottoms, std::size_t from, const std::vector<QRect>& rects) {
+    for (std::size_t i = from; i < rects.size(); ++i) {
+        const int b = rects[i].y() + rects[i].height();
+        bottoms[i] = i == 0 ? b : std::max(bottoms[i - 1], b);
+    }
+}
+}  // namespace
+
+// Pending texts other than those from `skipFrom` on.
+bool PainterSurface::touchesPendingTexts(const QRect& r, std::size_t skipFrom) const {
+    const std::size_t end = std::min(skipFrom, texts_.size());
+    for (std::size_t i = firstReaching(textBottoms_, r.y()); i < end; ++i)
+        if (overlaps(texts_[i].rect, r)) return true;
     return false;
 }
 
-void PainterSurface::foldBand() {
-    for (const Drawn& d : band_) doneBottom_ = std::max(doneBottom_, d.rect.y() + d.rect.height());
-    band_.clear();
+bool PainterSurface::touchesPendingLines(const QRect& r) const {
+    for (std::size_t i = firstReaching(lineBottoms_, r.y()); i < lineRects_.size(); ++i)
+        if (overlaps(lineRects_[i], r)) return true;
+    return false;
 }
 
 void PainterSurface::noteDrawn(const QRect& r, int owner) {
-    if (band_.size() >= kMaxBand) foldBand();
-    band_.push_back(Drawn{r, owner});
+    if (!pageKnown_) return;
+    if (drawn_.size() >= kMaxDrawn) {
+        forgetPage(false);
+        return;
+    }
+    drawn_.push_back(Drawn{r, owner});
+    const int b = r.y() + r.height();
+    drawnBottoms_.push_back(drawnBottoms_.empty() ? b : std::max(drawnBottoms_.back(), b));
+}
+
+void PainterSurface::forgetPage(bool blank) {
+    drawn_.clear();
+    drawnBottoms_.clear();
+    pageKnown_ = blank;
 }
 
 // A gap is blank when nothing drawn on this page, other than by `owner`, reaches into it.
 bool PainterSurface::gapIsClean(const QRect& gap, int owner) const {
-    if (doneBottom_ == INT_MAX || gap.y() < doneBottom_) return false;
-    for (const Drawn& d : band_)
-        if (d.owner != owner && overlaps(d.rect, gap)) return false;
+    if (!pageKnown_) return false;
+    for (std::size_t i = firstReaching(drawnBottoms_, gap.y()); i < drawn_.size(); ++i)
+        if (drawn_[i].owner != owner && overlaps(drawn_[i].rect, gap)) return false;
     return true;
 }
 
@@ -187,12 +223,6 @@ void PainterSurface::drawText(int x, int y, std::string_view text) {
     }
 
     const QRect rect = textRect(m, x, y, width);
-    if (y != bandY_) {
-        // A new line of text: what the previous one drew now lies above.
-        foldBand();
-        bandY_ = y;
-    }
-
     // Join onto the last batch when the result is pixel for pixel the same: same font
     // and line, the gap whole spaces whose opaque background lands on blank paper, and
     // no glyph of the batch reaching into where this run's own background would go.
@@ -200,31 +230,33 @@ void PainterSurface::drawText(int x, int y, std::string_view text) {
     // gap stays visible either way.
     if (plain && !texts_.empty()) {
         TextBatch& last = texts_.back();
-        if (last.joinable && last.metrics == &m && last.y == y && x >= last.end &&
-            m.advance > 0) {
+        if (last.joinable && last.metrics == &m && last.y == y && x >= last.end && m.advance > 0) {
             const int gap = x - last.end;
-            const bool whole = gap % m.advance == 0 &&
+            const bool whole = gap % m.advance == 0 && gap / m.advance <= kMaxJoinSpaces &&
                                gap >= -m.rightBearing[static_cast<unsigned char>(last.lastByte)];
-            const bool clean = gap == 0 || gapIsClean(QRect(last.end, y, gap, m.height), last.id);
-            bool alone = !touchesPending(rect, false, true);
-            for (std::size_t i = 0; alone && i + 1 < texts_.size(); ++i)
-                if (overlaps(texts_[i].rect, rect)) alone = false;
-            if (whole && clean && alone) {
+            if (whole && (gap == 0 || gapIsClean(QRect(last.end, y, gap, m.height), last.id)) &&
+                !touchesPendingLines(rect) && !touchesPendingTexts(rect, texts_.size() - 1)) {
                 if (gap > 0) last.text.append(QString(gap / m.advance, QLatin1Char(' ')));
                 last.text.append(fromCp1250(text));
                 last.end = x + width;
                 last.lastByte = text.back();
                 last.rect = last.rect.united(rect);
+                last.opaque = last.opaque || !gapIsClean(rect, last.id);
+                const int b = last.rect.y() + last.rect.height();
+                textBottoms_.back() =
+                    textBottoms_.size() > 1 ? std::max(textBottoms_[textBottoms_.size() - 2], b) : b;
                 noteDrawn(rect, last.id);
                 return;
             }
         }
     }
 
-    if (touchesPending(rect, false, true)) flushLines();
-    if (touchesPending(rect, true, false) || texts_.size() >= kMaxPendingTexts) flushTexts();
+    if (touchesPendingLines(rect)) flushLines();
+    if (texts_.size() >= kMaxPendingTexts || touchesPendingTexts(rect, texts_.size())) flushTexts();
     const int id = nextBatchId_++;
-    texts_.push_back(TextBatch{&m, x, y, x + width, fromCp1250(text), text.back(), rect, id, plain});
+    texts_.push_back(TextBatch{&m, x, y, x + width, fromCp1250(text), text.back(), rect, id, plain,
+                               !gapIsClean(rect, id)});
+    pushBottom(textBottoms_, rect);
     noteDrawn(rect, id);
 }
 
@@ -246,7 +278,7 @@ void PainterSurface::addLine(int x1, int y1, int x2, int y2) {
         return;
     }
     const QRect rect = lineRect(x1, y1, x2, y2);
-    if (touchesPending(rect, true, false)) flushTexts();
+    if (touchesPendingTexts(rect, texts_.size())) flushTexts();
     noteDrawn(rect, -1);
 
     // Merge with a recent collinear segment that it touches or overlaps.
@@ -260,6 +292,7 @@ void PainterSurface::addLine(int x1, int y1, int x2, int y2) {
                 if (a <= d && c <= b) {
                     l = QLine(std::min(a, c), y1, std::max(b, d), y1);
                     lineRects_[n - 1 - k] = lineRect(l.x1(), l.y1(), l.x2(), l.y2());
+                    redoBottoms(lineBottoms_, n - 1 - k, lineRects_);
                     return;
                 }
             } else if (x1 == x2 && l.x1() == l.x2() && l.x1() == x1 && y1 != y2 &&
@@ -269,6 +302,7 @@ void PainterSurface::addLine(int x1, int y1, int x2, int y2) {
                 if (a <= d && c <= b) {
                     l = QLine(x1, std::min(a, c), x1, std::max(b, d));
                     lineRects_[n - 1 - k] = lineRect(l.x1(), l.y1(), l.x2(), l.y2());
+                    redoBottoms(lineBottoms_, n - 1 - k, lineRects_);
                     return;
                 }
             }
@@ -277,6 +311,7 @@ void PainterSurface::addLine(int x1, int y1, int x2, int y2) {
     if (lines_.size() >= kMaxPendingLines) flushLines();
     lines_.emplace_back(x1, y1, x2, y2);
     lineRects_.push_back(rect);
+    pushBottom(lineBottoms_, rect);
 }
 
 void PainterSurface::fillRect(int x1, int y1, int x2, int y2) {
@@ -285,17 +320,15 @@ void PainterSurface::fillRect(int x1, int y1, int x2, int y2) {
     painter_.fillRect(r, fill_);
     ++paintCalls_;
     const QPaintDevice* dev = painter_.device();
-    if (dev && r.contains(QRect(0, 0, dev->width(), dev->height()))) {
-        // The whole device is blank now.
-        doneBottom_ = INT_MIN;
-        band_.clear();
-        bandY_ = INT_MIN;
-    }
+    // Covering the whole device leaves it blank.
+    if (dev && r.contains(QRect(0, 0, dev->width(), dev->height()))) forgetPage(true);
 }
 
 void PainterSurface::flushTexts() {
     const QFont* set = nullptr;
     for (const TextBatch& t : texts_) {
+        const Qt::BGMode mode = t.opaque ? Qt::OpaqueMode : Qt::TransparentMode;
+        if (painter_.backgroundMode() != mode) painter_.setBackgroundMode(mode);
         if (set != &t.metrics->font) {
             painter_.setFont(t.metrics->font);
             set = &t.metrics->font;
@@ -303,16 +336,22 @@ void PainterSurface::flushTexts() {
         painter_.drawText(t.x, t.y + t.metrics->ascent, t.text);
         ++paintCalls_;
     }
+    // The painter is left as the surface set it up.
+    if (painter_.backgroundMode() != Qt::OpaqueMode) painter_.setBackgroundMode(Qt::OpaqueMode);
     texts_.clear();
+    textBottoms_.clear();
 }
 
 void PainterSurface::flushLines() {
     if (!lines_.empty()) {
+        painter_.setPen(Qt::NoPen);
+        painter_.setPen(QPen(Qt::black, 1));
         painter_.drawLines(lines_.data(), static_cast<int>(lines_.size()));
         ++paintCalls_;
     }
     lines_.clear();
     lineRects_.clear();
+    lineBottoms_.clear();
 }
 
 void PainterSurface::flush() {
@@ -322,15 +361,15 @@ void PainterSurface::flush() {
 
 void PainterSurface::discard() {
     texts_.clear();
+    textBottoms_.clear();
     lines_.clear();
     lineRects_.clear();
+    lineBottoms_.clear();
 }
 
 void PainterSurface::beginPage() {
     flush();
-    doneBottom_ = INT_MIN;
-    band_.clear();
-    bandY_ = INT_MIN;
+    forgetPage(true);
 }
 
 }  // namespace nx::qt

@@ -9,7 +9,8 @@
 // Every paint call costs a fixed amount in a PDF, so the surface defers its drawing:
 // text runs of one line at one font are joined into one drawText where the result is
 // the same (the gap between them is whole spaces over nothing drawn yet), collinear
-// touching segments are merged, and all pending lines go out in one drawLines. Pending
+// touching segments are merged, all pending lines go out in one drawLines, and the
+// opaque background of text is left out where it would only cover blank paper. Pending
 // text and pending lines never overlap one another, so the order in which the two
 // batches are drawn does not matter; anything that would overlap flushes first.
 // Call flush() before the painter's device is read or the painter ends, and
@@ -98,19 +99,23 @@ private:
         QRect rect;     // everything the batch may paint
         int id;
         bool joinable;  // measured as whole cells; runs measured by the shaper are not
+        bool opaque;    // its background covers something; over blank paper it is skipped
     };
     struct Drawn {
         QRect rect;
         int owner;      // the text batch that drew it, or -1
     };
+    // Index of the first item whose running bottom maximum passes `top`.
+    static std::size_t firstReaching(const std::vector<int>& bottoms, int top);
 
     const Metrics& metrics();
     static bool allCells(const Metrics& m, std::string_view text);
     QRect textRect(const Metrics& m, int x, int y, int width) const;
-    bool touchesPending(const QRect& r, bool texts, bool lines) const;
+    bool touchesPendingTexts(const QRect& r, std::size_t skipFrom) const;
+    bool touchesPendingLines(const QRect& r) const;
     bool gapIsClean(const QRect& gap, int owner) const;
-    void foldBand();
     void noteDrawn(const QRect& r, int owner);
+    void forgetPage(bool blank);
     void flushTexts();
     void flushLines();
     void addLine(int x1, int y1, int x2, int y2);
@@ -126,15 +131,19 @@ private:
 
     int penX_ = 0, penY_ = 0;
     bool batching_ = true;
+    int nextBatchId_ = 0;
+    // Pending drawing, with the running maximum of the rectangles' bottoms, so that a
+    // search finds the first item that can reach down to a given top; the items before
+    // it lie wholly above. The interpreter draws downwards, so that is nearly all.
     std::vector<TextBatch> texts_;
+    std::vector<int> textBottoms_;
     std::vector<QLine> lines_;
     std::vector<QRect> lineRects_;
-    // What this page holds so far, for deciding whether a gap is blank: everything
-    // above `doneBottom_`, plus the rectangles of the current band (line of text).
-    int doneBottom_;
-    int bandY_;
-    std::vector<Drawn> band_;
-    int nextBatchId_ = 0;
+    std::vector<int> lineBottoms_;
+    // Everything drawn on this page, for deciding whether a gap is still blank paper.
+    std::vector<Drawn> drawn_;
+    std::vector<int> drawnBottoms_;
+    bool pageKnown_ = false;  // false: the device may hold anything (not cleared yet)
     std::int64_t paintCalls_ = 0;
 };
 
