@@ -1,6 +1,7 @@
 #include "platform/qt/painter_surface.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
@@ -108,10 +109,29 @@ const PainterSurface::Metrics& PainterSurface::metrics() {
                     static_cast<std::int8_t>(std::clamp(adv - (ink.right() + 1), -127, 0));
             }
         }
+        m.raw = QRawFont::fromFont(m.font);
+        if (m.raw.isValid()) {
+            for (int b = 32; b < 256; ++b) {
+                const QString ch = fromCp1250(std::string(1, static_cast<char>(b)));
+                const auto ids = m.raw.glyphIndexesForString(ch);
+                const auto i = static_cast<std::size_t>(b);
+                if (m.cell[i] && ch.size() == 1 && m.raw.supportsCharacter(ch.at(0)) && ids.size() == 1 &&
+                    ids.front() != 0) {
+                    m.glyph[i] = ids.front();
+                    m.direct[i] = true;
+                }
+            }
+        }
         it = cache_.emplace(std::move(key), std::move(m)).first;
     }
     current_ = &it->second;
     return *current_;
+}
+
+bool PainterSurface::allDirect(const Metrics& m, std::string_view text) {
+    for (char c : text)
+        if (!m.direct[static_cast<unsigned char>(c)]) return false;
+    return true;
 }
 
 bool PainterSurface::allCells(const Metrics& m, std::string_view text) {
@@ -236,8 +256,13 @@ void PainterSurface::drawText(int x, int y, std::string_view text) {
                                gap >= -m.rightBearing[static_cast<unsigned char>(last.lastByte)];
             if (whole && (gap == 0 || gapIsClean(QRect(last.end, y, gap, m.height), last.id)) &&
                 !touchesPendingLines(rect) && !touchesPendingTexts(rect, texts_.size() - 1)) {
-                if (gap > 0) last.text.append(QString(gap / m.advance, QLatin1Char(' ')));
+                if (gap > 0) {
+                    last.text.append(QString(gap / m.advance, QLatin1Char(' ')));
+                    last.bytes.append(static_cast<std::size_t>(gap / m.advance), ' ');
+                }
                 last.text.append(fromCp1250(text));
+                last.bytes.append(text);
+                last.direct = last.direct && m.direct[' '] && allDirect(m, text);
                 last.end = x + width;
                 last.lastByte = text.back();
                 last.rect = last.rect.united(rect);
@@ -254,8 +279,8 @@ void PainterSurface::drawText(int x, int y, std::string_view text) {
     if (touchesPendingLines(rect)) flushLines();
     if (texts_.size() >= kMaxPendingTexts || touchesPendingTexts(rect, texts_.size())) flushTexts();
     const int id = nextBatchId_++;
-    texts_.push_back(TextBatch{&m, x, y, x + width, fromCp1250(text), text.back(), rect, id, plain,
-                               !gapIsClean(rect, id)});
+    texts_.push_back(TextBatch{&m, x, y, x + width, fromCp1250(text), std::string(text), text.back(), rect,
+                               id, plain, !gapIsClean(rect, id), plain && allDirect(m, text)});
     pushBottom(textBottoms_, rect);
     noteDrawn(rect, id);
 }
@@ -333,7 +358,24 @@ void PainterSurface::flushTexts() {
             painter_.setFont(t.metrics->font);
             set = &t.metrics->font;
         }
-        painter_.drawText(t.x, t.y + t.metrics->ascent, t.text);
+        if (t.direct && !t.opaque) {
+            // The glyphs that drawText would shape, at the same whole-unit positions.
+            const Metrics& m = *t.metrics;
+            glyphs_.clear();
+            positions_.clear();
+            const double baseline = t.y + m.ascent;
+            for (std::size_t k = 0; k < t.bytes.size(); ++k) {
+                glyphs_.push_back(m.glyph[static_cast<unsigned char>(t.bytes[k])]);
+                positions_.emplace_back(t.x + static_cast<double>(k) * m.advance, baseline);
+            }
+            QGlyphRun run;
+            run.setRawFont(m.raw);
+            run.setGlyphIndexes(glyphs_);
+            run.setPositions(positions_);
+            painter_.drawGlyphRun(QPointF(0, 0), run);
+        } else {
+            painter_.drawText(t.x, t.y + t.metrics->ascent, t.text);
+        }
         ++paintCalls_;
     }
     // The painter is left as the surface set it up.

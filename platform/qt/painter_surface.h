@@ -20,6 +20,9 @@
 #include <QColor>
 #include <QFont>
 #include <QLine>
+#include <QList>
+#include <QPointF>
+#include <QRawFont>
 #include <QRect>
 #include <QString>
 #include <array>
@@ -90,16 +93,22 @@ private:
         int inkTop = 0;       // above y (<= 0)
         int inkBottom = 0;    // below y + height (>= 0)
         std::array<std::int8_t, 256> rightBearing{};  // per byte, negative = overhang
+        // The font's own glyphs, for drawing cell runs without shaping them again.
+        QRawFont raw;
+        std::array<quint32, 256> glyph{};
+        std::array<bool, 256> direct{};  // a cell whose glyph the font itself holds
     };
     struct TextBatch {
         const Metrics* metrics;
         int x, y, end;  // end: x + advance width so far
         QString text;
+        std::string bytes;  // the same text in code page 1250, spaces included
         char lastByte;
         QRect rect;     // everything the batch may paint
         int id;
         bool joinable;  // measured as whole cells; runs measured by the shaper are not
         bool opaque;    // its background covers something; over blank paper it is skipped
+        bool direct;    // every byte a cell of the font's own glyphs
     };
     struct Drawn {
         QRect rect;
@@ -110,6 +119,7 @@ private:
 
     const Metrics& metrics();
     static bool allCells(const Metrics& m, std::string_view text);
+    static bool allDirect(const Metrics& m, std::string_view text);
     QRect textRect(const Metrics& m, int x, int y, int width) const;
     bool touchesPendingTexts(const QRect& r, std::size_t skipFrom) const;
     bool touchesPendingLines(const QRect& r) const;
@@ -143,7 +153,9 @@ private:
     // Everything drawn on this page, for deciding whether a gap is still blank paper.
     std::vector<Drawn> drawn_;
     std::vector<int> drawnBottoms_;
-    bool pageKnown_ = false;  // false: the device may hold anything (not cleared yet)
+    bool pageKnown_ = false;
+    QList<quint32> glyphs_;
+    QList<QPointF> positions_;  // false: the device may hold anything (not cleared yet)
     std::int64_t paintCalls_ = 0;
 };
 
