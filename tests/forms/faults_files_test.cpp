@@ -153,9 +153,10 @@ Outcome runSettings(FaultPlan& plan) {
         o.facts["loaded"] = std::to_string(g.settings.normal) + "," +
                             std::to_string(g.settings.leftMargin);
         o.facts["marker"] = fileOr(drive, kMarker);
-        // The user changes a size; the save reads the boxes.
+        // The user types a new size and leaves the box.
         w->BetuKiir();
         w->Edit1->setText("14");
+        w->Edit1Exit(w->Edit1);
         plan.setPhase("save");
         t.restart();
         w.reset();
