@@ -7,11 +7,48 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <cstdio>
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "platform/qt/codec.h"
 
 namespace nx::qt {
+namespace {
+
+// A new empty file named after `target`, created with the permissions that a new
+// `target` would get (or those of the existing one), so that the rename at the end
+// gives the document its usual mode. Empty when none can be made.
+QString createPartFile(const QString& target) {
+#ifdef Q_OS_WIN
+    QTemporaryFile part(target + QStringLiteral(".part-XXXXXX.pdf"));
+    if (!part.open()) return {};
+    part.setAutoRemove(false);
+    return part.fileName();
+#else
+    const QByteArray base = QFile::encodeName(target);
+    struct stat old {};
+    const bool exists = ::stat(base.constData(), &old) == 0;
+    for (int n = 0; n < 100; ++n) {
+        const QByteArray name = base + ".part-" + QByteArray::number(::getpid()) + "-" + QByteArray::number(n) + ".pdf";
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return {};
+        }
+        if (exists) ::fchmod(fd, old.st_mode & 07777);
+        ::close(fd);
+        return QFile::decodeName(name);
+    }
+    return {};
+#endif
+}
+
+}  // namespace
 
 QtPrintJob::QtPrintJob(QPrinter& printer) : printer_(printer) {}
 
@@ -60,11 +97,8 @@ bool QtPrintJob::begin() {
         const QString target = printer_.outputFileName();
         if (target.isEmpty()) return false;
         // Write beside the target, so that the final rename stays on one file system.
-        QTemporaryFile probe(target + QStringLiteral(".part-XXXXXX.pdf"));
-        if (!probe.open()) return false;
-        const QString temp = probe.fileName();
-        probe.setAutoRemove(false);
-        probe.close();
+        const QString temp = createPartFile(target);
+        if (temp.isEmpty()) return false;
         pdfTarget_ = target;
         printer_.setOutputFileName(temp);
     }
