@@ -1,0 +1,233 @@
+// norvexa-print as a command: arguments and exit statuses, and what each action writes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "intake/charmap.h"
+#include "intake/settings.h"
+#include "tests/support/temp_drive.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void spit(const fs::path& p, std::string_view bytes) {
+    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+class Cli : public ::testing::Test {
+protected:
+    nx::test::TempDrive drive;
+    fs::path dir = drive.root();
+
+    Result run(const std::vector<std::string>& args) {
+        std::string cmd = quote(NORVEXA_PRINT);
+        for (const std::string& a : args) cmd += " " + quote(a);
+        const fs::path out = dir / "stdout", err = dir / "stderr";
+        cmd += " >" + quote(out.string()) + " 2>" + quote(err.string());
+        Result r;
+        const int rc = std::system(cmd.c_str());
+        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+        r.out = slurp(out);
+        r.err = slurp(err);
+        return r;
+    }
+    fs::path job(const std::string& name, std::string_view bytes) {
+        spit(dir / name, bytes);
+        return dir / name;
+    }
+    std::vector<std::string> lines(const std::string& text) {
+        std::vector<std::string> v;
+        std::istringstream in(text);
+        for (std::string l; std::getline(in, l);) v.push_back(l);
+        return v;
+    }
+};
+
+TEST_F(Cli, BadArgumentsGiveTheUsageAndStatusTwo) {
+    const fs::path j = job("j.txt", "x\r\n");
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {j.string()},                                          // no action
+        {"--pdf", "a.pdf"},                                    // no job
+        {j.string(), "--pdf"},                                 // action without its value
+        {j.string(), "--pdf", "a.pdf", "--text", "b.txt"},     // two actions
+        {j.string(), "--frobnicate", "--trace"},
+        {j.string(), j.string(), "--trace"},                   // two jobs
+        {j.string(), "--pdf", "a.pdf", "--page", "2"},         // --page without --png/--trace
+        {j.string(), "--trace", "--page", "0"},
+        {j.string(), "--trace", "--page", "x"},
+        {j.string(), "--dpi", "0", "--trace"},
+        {j.string(), "--dpi", "600dpi", "--trace"},
+    };
+    for (const auto& args : bad) {
+        std::string shown;
+        for (const auto& a : args) shown += a + " ";
+        SCOPED_TRACE(shown);
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("usage: norvexa-print"), std::string::npos);
+        EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_FALSE(fs::exists(dir / "a.pdf"));
+    const Result help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--trace [--page N]"), std::string::npos);
+}
+
+TEST_F(Cli, InputOutputErrorsGiveTheirMessageAndStatusOne) {
+    Result r = run({(dir / "nincs.txt").string(), "--png", (dir / "p.png").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nincs.txt: File not found."), std::string::npos) << r.err;
+    // The preview would create a missing file; the command does not.
+    EXPECT_FALSE(fs::exists(dir / "nincs.txt"));
+    EXPECT_FALSE(fs::exists(dir / "p.png"));
+
+    const fs::path j = job("j.txt", "x\r\n");
+    r = run({j.string(), "--convert", (dir / "no" / "such" / "out.txt").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("out.txt: "), std::string::npos) << r.err;
+
+    r = run({"--settings", (dir / "config.dta").string(), j.string(), "--trace"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("config.dta: File not found."), std::string::npos) << r.err;
+
+    spit(dir / "short.dta", std::string(27, '\0'));
+    r = run({"--settings", (dir / "short.dta").string(), j.string(), "--trace"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("short.dta: Read beyond end of file."), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+
+    r = run({j.string(), "--printer", "norvexa-no-such-queue"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no such printer"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, ConvertWritesTheJobThroughTheCharacterMapByteForByte) {
+    std::string all;
+    for (int round = 0; round < 3; ++round)
+        for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    const fs::path j = job("all.txt", all);
+    const Result r = run({j.string(), "--convert", (dir / "stream.txt").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string got = slurp(dir / "stream.txt");
+    ASSERT_EQ(got.size(), all.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        ASSERT_EQ(static_cast<unsigned char>(got[i]), nx::mapByte(static_cast<std::uint8_t>(all[i]))) << i;
+    // --converted does not apply to the conversion itself: the output is the map's.
+    EXPECT_EQ(run({"--converted", j.string(), "--convert", (dir / "again.txt").string()}).status, 0);
+    EXPECT_EQ(slurp(dir / "again.txt"), got);
+}
+
+TEST_F(Cli, TextWritesThePlainTextExport) {
+    // Print-stream bytes: bold, space codes, a box cell, a form feed inside a line.
+    const fs::path j = job("s.txt", std::string("\x01" "Sz\xe1mla\x02\x0b\x0b" "1\x14\r\n" "a\x0c" "b\n" "\x1f" "c"));
+    const Result r = run({"--converted", j.string(), "--text", (dir / "out.txt").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(slurp(dir / "out.txt"), std::string("Sz\xe1mla  1\r\na\x0c" "b\r\nc\r\n"));
+}
+
+TEST_F(Cli, TraceListsTheInterpretersCallsInPrinterUnits) {
+    // Bold "AB", a space code, "C"; a line with one vertical bar; a form feed that
+    // starts page 2 with "D" at the origin, still bold.
+    const fs::path j = job("t.txt", "\x01" "AB\x0b" "C\r\n\x14\n\x0c" "D\n" "E");
+    Result r = run({"--converted", j.string(), "--trace"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // 11 pt at 600 dpi: 92 px, "W" 55 by 105, "u" 55.
+    EXPECT_EQ(lines(r.out), (std::vector<std::string>{
+                                "P 1",
+                                "F 11 1 55 105 55",
+                                "T 0 0 110 4142",
+                                "T 165 0 55 43",
+                                "L 27 109 27 214",
+                                "P 2",
+                                "T 0 0 55 44",
+                                "T 0 109 55 45",
+                            }));
+
+    // Margins and variable line height from a settings record, at 300 dpi.
+    nx::Settings s;
+    s.leftMargin = 100;
+    s.topMargin = 50;
+    s.variableLineHeight = 1;
+    const auto rec = s.encode();
+    spit(dir / "config.dta", std::string(rec.begin(), rec.end()));
+    r = run({"--converted", "--settings", (dir / "config.dta").string(), "--dpi", "300", j.string(), "--trace"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_GE(l.size(), 5u);
+    EXPECT_EQ(l[1], "F 11 1 28 52 28");  // 46 px
+    EXPECT_EQ(l[2], "T 100 50 56 4142");
+    EXPECT_EQ(l[4], "L 114 106 114 158");  // line height 52 + 4; bar at x + 14
+}
+
+TEST_F(Cli, TraceOfAPreviewPageStartsItInTheNormalFont) {
+    const fs::path j = job("t.txt", "\x01" "AB\r\n\x0c" "D\x0c" "X\n");
+    const Result r = run({"--converted", j.string(), "--trace", "--page", "2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Screen units from the preview's origin (8, 8); the form feed ends the page.
+    EXPECT_EQ(lines(r.out), (std::vector<std::string>{"P 2", "F 11 0 9 17 9", "T 8 8 9 44"}));
+}
+
+TEST_F(Cli, HostJobsGoThroughTheCharacterMapFirst) {
+    // Code page 852: a horizontal box line and "\xa0" (a with acute).
+    const fs::path j = job("h.txt", "\xc4\xa0\r\n");
+    const Result r = run({j.string(), "--trace", "--page", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lines(r.out), (std::vector<std::string>{"P 1", "F 11 0 9 17 9", "L 8 16 17 16", "T 17 8 9 E1"}));
+}
+
+TEST_F(Cli, PngIsThePreviewImage) {
+    const fs::path j = job("p.txt", "\xda\xc4\xbf\r\n\xb3\x82\xb3\r\n\xc0\xc4\xd9\r\n");
+    const Result r = run({j.string(), "--png", (dir / "p.png").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string png = slurp(dir / "p.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
+               (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 80 * 9);         // 80 columns of "W"
+    EXPECT_EQ(be32(20), 66 * (17 + 4));  // 66 lines of "W" and the gap
+}
+
+TEST_F(Cli, PdfHoldsTheWholeJobOnA4) {
+    if (std::system("pdfinfo -v >/dev/null 2>&1") == -1) GTEST_SKIP();
+    const fs::path j = job("d.txt", "egy\r\n\x0c" "kett\x8b\r\n\x0c" "h\xa0rom\r\nv\x82ge\r\n");
+    const Result r = run({j.string(), "--landscape", "--pdf", (dir / "d.pdf").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const fs::path info = dir / "info";
+    ASSERT_EQ(std::system(("pdfinfo " + quote((dir / "d.pdf").string()) + " >" + quote(info.string())).c_str()), 0);
+    const std::string text = slurp(info);
+    EXPECT_NE(text.find("Pages:           3"), std::string::npos) << text;
+    EXPECT_NE(text.find("842 x 595 pts (A4)"), std::string::npos) << text;
+    EXPECT_NE(text.find("Nyomtat\u00e1si eredm\u00e9ny"), std::string::npos) << text;
+}
+
+}  // namespace
