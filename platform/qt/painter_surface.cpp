@@ -159,6 +159,10 @@ QRect PainterSurface::textRect(const Metrics& m, int x, int y, int width) const 
 void PainterSurface::setBatching(bool on) {
     flush();
     batching_ = on;
+    // The PDF engine strokes lines as such only once it has seen the pen set; without
+    // that it fills their outlines, which draws the same but less crisply.
+    painter_.setPen(Qt::NoPen);
+    painter_.setPen(QPen(Qt::black, 1));
 }
 
 void PainterSurface::setFill(QColor fill) {

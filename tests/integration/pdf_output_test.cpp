@@ -134,4 +134,66 @@ TEST_F(PdfOutput, EveryPageCarriesItsOwnTextWithHungarianLetters) {
     }
 }
 
+// A print job whose surface draws every call as it comes, without batching.
+class Unbatched final : public nx::PrintJob {
+public:
+    explicit Unbatched(nx::qt::QtPrintJob& job) : job_(job) {}
+    void setTitle(std::string_view t) override { job_.setTitle(t); }
+    void setLandscape(bool l) override { job_.setLandscape(l); }
+    bool begin() override {
+        if (!job_.begin()) return false;
+        plain();
+        return true;
+    }
+    void newPage() override {
+        job_.newPage();
+        plain();
+    }
+    void end() override { job_.end(); }
+    void abort() override { job_.abort(); }
+    nx::Surface& surface() override { return job_.surface(); }
+
+private:
+    void plain() { dynamic_cast<nx::qt::PainterSurface&>(job_.surface()).setBatching(false); }
+    nx::qt::QtPrintJob& job_;
+};
+
+TEST_F(PdfOutput, BatchedPagesRasterizeLikeCallByCallDrawing) {
+    // A form feed on the last line draws over the top of the last page.
+    std::string stream = nx::test::printStreamOf(nx::test::sampleJob("invoice.txt") +
+                                                 nx::test::sampleJob("ledger.txt"));
+    stream += "\x0c\x01" "fel\xfcl\x0b\x0b\xedrva\x14\x1b\x1b\x1b\r\n";
+    drive.write("c:\\norvexa\\nyomtat1.txt", stream);
+    nx::Settings settings;
+    nx::test::RecordingProgress progress;
+    nx::test::RecordingServices services;
+    nx::RenderContext ctx{drive.fs(), settings, [] { return false; }, progress, services};
+    auto print = [&](const fs::path& out, bool batched) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(out.string()));
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setResolution(600);
+        nx::qt::QtPrintJob job(printer);
+        Unbatched plain(job);
+        if (batched) nx::printStream(ctx, "c:\\norvexa\\nyomtat1.txt", job, false);
+        else nx::printStream(ctx, "c:\\norvexa\\nyomtat1.txt", plain, false);
+        EXPECT_TRUE(job.succeeded());
+    };
+    const fs::path a = drive.root() / "batched.pdf", b = drive.root() / "plain.pdf";
+    print(a, true);
+    print(b, false);
+    EXPECT_LT(fs::file_size(a), fs::file_size(b));
+    // Without antialiasing every pixel is either covered or not: the two must agree.
+    const std::string raster = "pdftoppm -r 150 -aa no -aaVector no -gray ";
+    for (const char* page : {"1", "2", "4"}) {
+        SCOPED_TRACE(std::string("page ") + page);
+        const std::string range = std::string("-f ") + page + " -l " + page + " ";
+        const std::string ra = nx::test::run(raster + range + nx::test::quoted(a.string()));
+        const std::string rb = nx::test::run(raster + range + nx::test::quoted(b.string()));
+        ASSERT_GT(ra.size(), 100000u) << ra;
+        EXPECT_TRUE(ra == rb);
+    }
+}
+
 }  // namespace
