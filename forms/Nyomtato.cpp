@@ -187,6 +187,9 @@ void TNyomtat::FormCreate(QObject*) {
 }
 
 void TNyomtat::FormDestroy(QObject*) {
+    // A window that was never activated never had its boxes filled: save the record
+    // as loaded rather than reporting six empty boxes.
+    if (!firstActivation_) BetuKiir();
     nx::SettingsBoxes boxes;
     boxes.normal = nx::qt::toCp1250(Edit1->text());
     boxes.elite = nx::qt::toCp1250(Edit2->text());

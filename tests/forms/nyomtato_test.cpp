@@ -350,6 +350,19 @@ TEST_F(MainWindowTest, SettingsSurviveTwoRunsAndTheMarkerLivesWithTheWindow) {
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
+TEST_F(MainWindowTest, AWindowNeverShownSavesTheLoadedSettingsUnchanged) {
+    nx::Settings stored;
+    stored.normal = 13;
+    stored.leftMargin = -7;
+    const auto record = stored.encode();
+    drive.write("c:\\norvexa\\config.dta", std::string(record.begin(), record.end()));
+    start();
+    program.reset();  // e.g. a signal before the first show
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(drive.read("c:\\norvexa\\config.dta"), std::string(record.begin(), record.end()));
+    EXPECT_FALSE(drive.exists("c:\\norvexa\\norvexa.akt"));
+}
+
 // --- the watch cycle ----------------------------------------------------------
 
 TEST_F(MainWindowTest, ImmediatePrintingConsumesTheJobAndArmsTheWatchAgain) {
