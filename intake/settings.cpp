@@ -49,6 +49,19 @@ void createSettingsFile(ByteFile& file, const std::array<std::uint8_t, Settings:
     check(file.close());
 }
 
+// Writes `record` over the start of the settings file and cuts the file after it,
+// so the file holds exactly one record, as if created anew. Overwriting in place
+// rather than emptying first means a write that fails (a full disk) leaves the
+// previous settings instead of an empty file. A missing file is created.
+void rewriteSettingsFile(ByteFile& file, const std::array<std::uint8_t, Settings::kRecordSize>& record) {
+    int rc = file.reset();
+    if (rc == kFileNotFound) rc = file.rewrite();
+    check(rc);
+    check(file.writeRecord(record.data()));
+    check(file.truncate());
+    check(file.close());
+}
+
 }  // namespace
 
 std::array<std::uint8_t, Settings::kRecordSize> Settings::encode() const {
@@ -140,7 +153,7 @@ void saveSettings(FileSystem& fs, Settings& settings, const SettingsBoxes& boxes
     try {
         ByteFile file(fs, Settings::kRecordSize);
         file.assign(paths::kSettingsFile);
-        createSettingsFile(file, settings.encode());
+        rewriteSettingsFile(file, settings.encode());
     } catch (const IoError& e) {
         report(e.what());
     }

@@ -527,6 +527,16 @@ int ByteFile::seek(std::int64_t record) {
     return kOk;
 }
 
+int ByteFile::truncate() {
+    if (const int f = fs_.fault(FileOp::Write, hostPath_)) return f;
+    if (fd_ < 0) return kFileNotOpen;
+    if (const int rc = flushWrites()) return rc;
+    rbuf_.clear();
+    rbufOff_ = 0;
+    if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0) return resultFromErrno(errno, hostPath_);
+    return kOk;
+}
+
 int ByteFile::close() {
     if (const int f = fs_.fault(FileOp::Close, hostPath_)) return f;
     if (fd_ < 0) return kFileNotOpen;

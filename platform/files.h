@@ -166,6 +166,7 @@ public:
     int size(std::int64_t& records);   // in records
     int position(std::int64_t& record);
     int seek(std::int64_t record);
+    int truncate();                    // cut the file at the current position
     int close();                       // 103 when not open
     int erase();                       // delete the assigned file (must be closed)
 

@@ -225,5 +225,25 @@ TEST(SaveSettings, UnwritableFileIsReportedAndMarkerStillGoes) {
     EXPECT_FALSE(d.exists(paths::kPresenceMarker));
 }
 
+TEST(SaveSettings, FailedWriteKeepsThePreviousSettings) {
+    TempDrive d;
+    Settings s;
+    Reports rep;
+    loadSettings(d.fs(), s, rep.fn());
+    struct FailWrites final : FaultHook {
+        int before(FileOp op, const std::string& path) override {
+            return op == FileOp::Write && path.find("CONFIG") != std::string::npos ? kDiskFull : 0;
+        }
+    } full;
+    d.fs().setFaultHook(&full);
+    SettingsBoxes boxes = boxesOf(s);
+    boxes.normal = "14";
+    saveSettings(d.fs(), s, boxes, rep.fn());
+    d.fs().setFaultHook(nullptr);
+    ASSERT_EQ(rep.messages.size(), 1u);
+    EXPECT_EQ(rep.messages[0], "Disk full");
+    EXPECT_EQ(d.read(paths::kSettingsFile), kFirstRun);  // not emptied
+}
+
 }  // namespace
 }  // namespace nx
