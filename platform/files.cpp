@@ -2,6 +2,8 @@
 // mapping of errno onto DOS result codes.
 #include "platform/files.h"
 
+#include "platform/cp1250_utf8.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -252,7 +254,12 @@ std::string DriveTable::defaultDriveC() {
     return "/tmp/norvexa/drive_c";
 }
 
-std::string DriveTable::resolve(std::string_view dosPath) const {
+std::string DriveTable::resolve(std::string_view dosPathIn) const {
+    // Paths inside the program are code page 1250 text (a name typed with accents);
+    // host names are UTF-8. A path that already is UTF-8 (a native path from the
+    // command line) is taken as it stands.
+    const std::string converted = isUtf8(dosPathIn) ? std::string() : cp1250ToUtf8(dosPathIn);
+    const std::string_view dosPath = converted.empty() ? dosPathIn : std::string_view(converted);
     if (!dosPath.empty() && dosPath.front() == '/') return std::string(dosPath);
 
     std::string base;

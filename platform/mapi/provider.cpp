@@ -33,7 +33,7 @@
 
 #include "mail/mapi.h"
 #include "platform/files.h"
-#include "platform/mapi/cp1250_utf8.h"
+#include "platform/cp1250_utf8.h"
 
 extern char** environ;
 

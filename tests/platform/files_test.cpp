@@ -609,6 +609,24 @@ TEST(DriveTable, CaseInsensitiveResolution) {
     EXPECT_EQ(d.fs().hostPath("c:\\norvexa\\config.dta"), nv + "/config.dta");
 }
 
+TEST(DriveTable, AccentedNamesBecomeUtf8HostNames) {
+    TempDrive d;
+    const std::string nv = (d.root() / "norvexa").string();
+    // "számla ŐŰ.txt" as the program holds it (code page 1250) ...
+    EXPECT_EQ(d.fs().hostPath("c:\\norvexa\\sz\xe1mla \xd5\xdb.txt"),
+              nv + "/sz\xc3\xa1mla \xc5\x90\xc5\xb0.txt");
+    EXPECT_EQ(d.fs().hostPath("/tmp/\xe9"), "/tmp/\xc3\xa9");
+    // ... while a native UTF-8 path is taken as it stands.
+    EXPECT_EQ(d.fs().hostPath("/tmp/sz\xc3\xa1mla"), "/tmp/sz\xc3\xa1mla");
+    TextFile out(d.fs());
+    out.assign("c:\\norvexa\\\xe1rlista.txt");
+    ASSERT_EQ(out.rewrite(), kOk);
+    ASSERT_EQ(out.close(), kOk);
+    EXPECT_TRUE(fs::exists(d.root() / "norvexa" / "\xc3\xa1rlista.txt"));
+    // Case-insensitive matching still finds the existing file by its ASCII letters.
+    EXPECT_EQ(d.fs().hostPath("C:\\NORVEXA\\\xe1RLISTA.TXT"), nv + "/\xc3\xa1rlista.txt");
+}
+
 TEST(DriveTable, RelativeNamesResolveAgainstTheCurrentDirectory) {
     TempDrive d;
     const fs::path old = fs::current_path();

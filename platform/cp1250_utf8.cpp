@@ -1,9 +1,9 @@
-#include "platform/mapi/cp1250_utf8.h"
+#include "platform/cp1250_utf8.h"
 
 #include <array>
 #include <cstdint>
 
-namespace nx::mapi {
+namespace nx {
 namespace {
 
 // Unicode code points of bytes 0x80 to 0xFF.
@@ -48,4 +48,18 @@ std::string cp1250ToUtf8(std::string_view bytes) {
     return out;
 }
 
-}  // namespace nx::mapi
+bool isUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        std::size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        if (len == 0 || (len == 2 && b < 0xC2) || i + len > bytes.size()) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+}  // namespace nx
