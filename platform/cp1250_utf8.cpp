@@ -28,6 +28,8 @@ constexpr std::array<std::uint16_t, 128> kHigh = {
 
 }  // namespace
 
+const std::array<std::uint16_t, 128>& cp1250HighCodePoints() { return kHigh; }
+
 std::string cp1250ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);

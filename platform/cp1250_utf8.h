@@ -2,6 +2,8 @@
 // hands to the desktop.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -10,6 +12,9 @@ namespace nx {
 // Every byte converts; the five positions that code page 1250 leaves undefined
 // become their C1 code points, as in the program's own codec.
 std::string cp1250ToUtf8(std::string_view bytes);
+
+// The Unicode code points of bytes 0x80 to 0xFF, shared with the Qt codec.
+const std::array<std::uint16_t, 128>& cp1250HighCodePoints();
 
 // True when `bytes` is well-formed UTF-8 (plain ASCII included).
 bool isUtf8(std::string_view bytes);
