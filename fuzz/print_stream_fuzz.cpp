@@ -1,8 +1,9 @@
 // The printer output: a print stream printed onto the recording print job.
 //
-// Input: an option byte (bits 0-2 the settings profile, bit 3 landscape), the
-// check box pattern (see checkBoxPattern), a fault byte pair (see OneFault), then
-// the stream, written to the working copy. Checks that every text byte is drawn
+// Input: an option byte (bits 0-2 the settings profile, bit 3 landscape, bit 4 a
+// printer that refuses to begin the job), the check box pattern (see
+// checkBoxPattern), a fault byte pair (see OneFault), then the stream, written to
+// the working copy. Checks that every text byte is drawn
 // once and in order, the job's frame (title, orientation before begin, one end
 // or, after an input/output error, one abort), the number of pages the form feeds
 // make, the progress end state and that the file is left closed.
@@ -40,6 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     drive.write(kStream, in.rest(), in.restSize());
 
     nx::test::RecordingPrintJob job;
+    const bool refused = (options & 16) != 0;
+    job.beginResult = !refused;
     nx::test::RecordingProgress progress;
     nx::test::RecordingServices services;
     nx::RenderContext ctx{drive.fs(), settings, nx::fuzz::checkBoxPattern(pattern), progress,
@@ -53,9 +56,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             raised = true;
         }
     }
-    expect(!raised || fault.fired(), "printing raised without a fault");
+    expect(!raised || fault.fired() || refused, "printing raised without a fault");
+
+    // The stream file is closed again: it can be deleted and rewritten at once.
+    {
+        nx::ByteFile probe(drive.fs());
+        probe.assign(kStream);
+        expect(probe.rewrite() == 0 && probe.close() == 0, "stream file left held");
+    }
 
     const auto& log = job.log;
+    if (refused && count(log, "begin") == 1) {
+        // Nothing can be printed: the error reaches the caller, which keeps the job.
+        expect(raised && log.back() == "begin", "a refused job went on");
+        expect(job.page.ops.empty(), "drawn on a job that never began");
+        return 0;
+    }
+
     expect(count(log, "surface outside job") == 0, "surface used outside the job");
     expect(count(log, "begin") <= 1, "job begun twice");
     if (count(log, "begin") == 1) {
@@ -80,12 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expect(raised, "job not begun, yet no error");
     }
 
-    // The stream file is closed again: it can be deleted and rewritten at once.
-    {
-        nx::ByteFile probe(drive.fs());
-        probe.assign(kStream);
-        expect(probe.rewrite() == 0 && probe.close() == 0, "stream file left held");
-    }
 
     // Every text byte is drawn once, in order; a failure may only cut it short.
     const std::string text = nx::fuzz::printedTextOf(in.rest(), in.restSize());
