@@ -77,7 +77,7 @@ TEST_F(SamplesTest, InvoiceTableBarsAlignAndRulesJoin) {
     int rules = 0;
     for (auto& [y, parts] : horizontalByY) {
         std::sort(parts.begin(), parts.end());
-        if (parts.size() < 90) continue;  // the two signature boxes are shorter
+        if (parts.size() < 60) continue;  // the two signature boxes are shorter
         ++rules;
         int reach = parts.front().second;
         for (const auto& [from, to] : parts) {
