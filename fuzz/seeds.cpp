@@ -118,6 +118,14 @@ void handMadeSeeds() {
                            "$", "0x", "--1", "+-1", "\t7", "1e3", "00000000000000000012"};
     int i = 0;
     for (const char* t : texts) seed("int_conv_fuzz", "text" + std::to_string(i++), t);
+
+    const char* paths[] = {"C:\\NORVEXA\\CONFIG.DTA", "c:\\norvexa\\", "c:\\talvera\\wnyomtat.txt",
+                           "C:\\norvexa\\eredmeny.txt", "c:\\\xc1rv\xedzt\xfbr\xf5\\SUB",
+                           "c:\\..\\norvexa\\.\\config.dta", "c:norvexa", "C:",
+                           "/tmp/x", "/tmp/\xe1rv\xedz", "eredmeny.txt", "d:\\x\\y",
+                           "c:/norvexa//config.dta", "\\\\server\\share"};
+    i = 0;
+    for (const char* p : paths) seed("dos_path_fuzz", "path" + std::to_string(i++), p);
 }
 
 Bytes readFile(const fs::path& p) {

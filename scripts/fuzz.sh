@@ -5,7 +5,7 @@
 #   scripts/fuzz.sh SECONDS [target...]
 #
 # Targets: print_stream_fuzz preview_page_fuzz copy_lines_fuzz settings_load_fuzz
-# int_conv_fuzz job_copy_fuzz (all when none is named).
+# int_conv_fuzz job_copy_fuzz dos_path_fuzz (all when none is named).
 #
 # The seed corpora come from samples/*.txt and, when it is beside the project,
 # ../shared/realdata/; they are assembled under the build directory, never in the
@@ -31,7 +31,7 @@ parallel="${NORVEXA_FUZZ_PARALLEL:-1}"
 nicelevel="${NORVEXA_FUZZ_NICE:-0}"
 jobs="${NORVEXA_JOBS:-$(nproc)}"
 all=(print_stream_fuzz preview_page_fuzz copy_lines_fuzz settings_load_fuzz int_conv_fuzz
-     job_copy_fuzz)
+     job_copy_fuzz dos_path_fuzz)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
@@ -41,6 +41,7 @@ max_len() {
   case "$1" in
     settings_load_fuzz) echo 64 ;;
     int_conv_fuzz) echo 64 ;;
+    dos_path_fuzz) echo 256 ;;
     *) echo 4096 ;;
   esac
 }
