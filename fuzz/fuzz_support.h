@@ -121,6 +121,10 @@ public:
         op_ = static_cast<FileOp>((what - 1) % 10);
         code_ = kCodes[((what - 1) / 10) % 8];
         nth_ = nth;
+        // A read gives "read beyond end of file" only at the file's real end, where
+        // the next end test agrees; injected before the end it would fake a file
+        // that ends and goes on at once, so reads fail with another code instead.
+        if (op_ == FileOp::Read && code_ == kReadBeyondEof) code_ = kAccessDenied;
     }
 
     int before(FileOp op, const std::string&) override {

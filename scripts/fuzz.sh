@@ -18,6 +18,10 @@
 # (nice level for the runs, default 0), NORVEXA_JOBS (build jobs, default nproc).
 set -euo pipefail
 
+# The whole script is one function, read before it runs, so that editing this file
+# while a long run goes on cannot change the running script.
+main() {
+
 if [ $# -lt 1 ] || ! [[ "$1" =~ ^[0-9]+$ ]]; then
   echo "usage: scripts/fuzz.sh SECONDS [target...]" >&2
   exit 2
@@ -111,4 +115,8 @@ while [ "$running" -gt 0 ]; do
   wait -n || failed=1
   running=$((running - 1))
 done
-exit "$failed"
+return "$failed"
+}
+
+main "$@"
+exit $?
