@@ -320,10 +320,19 @@ void TNyomtat::Figyeles(QObject*) {
         return;
     }
 
-    if (AzonnalNyomtat->isChecked()) {
+    const auto held = heldJobs_.find(jobPath);
+    const bool printedBefore = held != heldJobs_.end() && held->second.bytes == copied.bytes &&
+                               held->second.checksum == copied.checksum;
+    if (AzonnalNyomtat->isChecked() && printedBefore) {
+        // The same job, already printed whole, that a host kept open: no second print.
+        deletePrintedJob(jobPath, copied);
+        nx::check(g_.fs.erase(nx::paths::kWorkingCopy));
+        Label1->setText(cp("Figyel\xe9s..."));
+        armWatch();
+    } else if (AzonnalNyomtat->isChecked()) {
         setStatus(cp("Nyomtat\xe1s..."));
         Kikuldes(nx::paths::kWorkingCopy);
-        deletePrintedJob(jobPath, copied.bytes);
+        deletePrintedJob(jobPath, copied);
         nx::check(g_.fs.erase(nx::paths::kWorkingCopy));
         Label1->setText(cp("Figyel\xe9s..."));
         armWatch();
@@ -333,7 +342,9 @@ void TNyomtat::Figyeles(QObject*) {
     }
 }
 
-void TNyomtat::deletePrintedJob(const std::string& jobPath, std::int64_t bytesCopied) {
+void TNyomtat::deletePrintedJob(const std::string& jobPath, const nx::JobCopyResult& copied) {
+    const std::int64_t bytesCopied = copied.bytes;
+    heldJobs_.erase(jobPath);
     {
         nx::ByteFile job(g_.fs);
         job.assign(jobPath);
@@ -348,6 +359,7 @@ void TNyomtat::deletePrintedJob(const std::string& jobPath, std::int64_t bytesCo
             if (size != bytesCopied) return;
         } else if (rc == nx::kSharingViolation) {
             // A host holds it open without sharing, so it is still writing: keep it.
+            heldJobs_[jobPath] = {copied.bytes, copied.checksum};
             return;
         }
     }  // our own handle is gone here, whatever its close reported
@@ -355,7 +367,10 @@ void TNyomtat::deletePrintedJob(const std::string& jobPath, std::int64_t bytesCo
     // file deleted now would take what it writes next with it. It stays, and a
     // later cycle takes it again whole.
     bool writing = false;
-    if (g_.fs.openForWriting(jobPath, writing) == nx::kOk && writing) return;
+    if (g_.fs.openForWriting(jobPath, writing) == nx::kOk && writing) {
+        heldJobs_[jobPath] = {copied.bytes, copied.checksum};
+        return;
+    }
     nx::check(g_.fs.erase(jobPath));
 }
 

@@ -4,10 +4,12 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
 #include "forms/Globals.h"
+#include "intake/jobcopy.h"
 
 class QCheckBox;
 class QLabel;
@@ -83,8 +85,18 @@ protected:
 private:
     void boxExit(QObject* box);
     void boxKeyPress(QObject* box, char key);
-    // Deletes the job file after printing, unless the host has written to it since.
-    void deletePrintedJob(const std::string& jobPath, std::int64_t bytesCopied);
+    // Deletes the job file after printing, unless the host has written to it since
+    // or still has it open for writing; such a job is remembered in heldJobs_.
+    void deletePrintedJob(const std::string& jobPath, const nx::JobCopyResult& copied);
+
+    // A job printed whole whose file a host still held open for writing. Taken again
+    // unchanged, it is not printed a second time: it is deleted once the host has
+    // let go of it.
+    struct HeldJob {
+        std::int64_t bytes = -1;
+        std::uint64_t checksum = 0;
+    };
+    std::map<std::string, HeldJob> heldJobs_;  // by job path
 
     Globals& g_;
     bool firstActivation_ = false;

@@ -53,7 +53,10 @@ JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCop
 
         std::size_t got = 0;
         const int rc = job.readBlock(block.data(), block.size(), got);
-        for (std::size_t i = 0; i < got; ++i) block[i] = table[block[i]];
+        for (std::size_t i = 0; i < got; ++i) {
+            result.checksum = (result.checksum ^ block[i]) * 1099511628211ull;
+            block[i] = table[block[i]];
+        }
         if (got > 0) {
             // Bytes read before a failing one are kept, as a byte-wise copy keeps them.
             check(work.writeBlock(block.data(), got));
@@ -66,7 +69,9 @@ JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCop
             last.close();
             work.close();
             job.close();
-            return {JobCopyResult::Status::ReadFailed, rc, result.bytes};
+            result.status = JobCopyResult::Status::ReadFailed;
+            result.code = rc;
+            return result;
         }
         if (got == 0 && ++emptyReads >= kMaxEmptyReads) break;
     }

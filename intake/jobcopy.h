@@ -19,6 +19,9 @@ struct JobCopyResult {
     Status status = Status::Copied;
     int code = 0;
     std::int64_t bytes = 0;  // bytes read from the job file and written to each copy
+    // FNV-1a over the job's bytes as read, so a caller can tell a job it has seen
+    // before from a new one at the same path.
+    std::uint64_t checksum = 14695981039346656037ull;
 };
 
 // `job` is open (reset) on the job file. Creates both copies, sets the progress

@@ -391,6 +391,34 @@ TEST_F(HostStillWriting, PrintedAtOnceTheJobStaysUntilItsHostClosesIt) {
     EXPECT_TRUE(env.dialogs.errors.empty());
 }
 
+TEST_F(HostStillWriting, AJobHeldOpenButUnchangedIsNotPrintedAgain) {
+    env.cycle();
+    EXPECT_TRUE(env.printed());
+    EXPECT_TRUE(env.drive.exists(kHostJob));
+
+    // Cycles while the host keeps the finished job open: no second print.
+    env.setPdf("again.pdf");
+    env.cycle();
+    env.cycle();
+    EXPECT_FALSE(env.printed());
+    EXPECT_TRUE(env.drive.exists(kHostJob));
+    EXPECT_TRUE(env.main().Timer1->isActive());
+
+    // The host lets go without writing more: the job, printed whole, is consumed.
+    finish("");
+    env.cycle();
+    EXPECT_FALSE(env.printed());
+    EXPECT_FALSE(env.drive.exists(kHostJob));
+    EXPECT_FALSE(env.drive.exists(nx::paths::kWorkingCopy));
+
+    // A new job at the same path with the same text is a new job, printed again.
+    env.drive.write(kHostJob, "FIRST\r\n");
+    env.cycle();
+    EXPECT_TRUE(env.printed());
+    EXPECT_FALSE(env.drive.exists(kHostJob));
+    EXPECT_TRUE(env.dialogs.errors.empty());
+}
+
 TEST_F(HostStillWriting, ClosingThePreviewKeepsTheJobUntilItsHostClosesIt) {
     env.main().AzonnalNyomtat->setChecked(false);
     env.cycle();
