@@ -10,6 +10,7 @@
 #include "forms/Globals.h"
 
 class QWidget;
+class TNyomtat;
 
 namespace nx::app {
 

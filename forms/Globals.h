@@ -9,11 +9,12 @@
 #include <string>
 
 #include "intake/settings.h"
+#include "intake/watch.h"
 #include "platform/files.h"
 #include "platform/qt/dialog_service.h"
 #include "platform/services.h"
 
-class TNyomtat;
+class MainPanel;
 class TNyomt;
 class TMailKuldoForm;
 
@@ -36,6 +37,7 @@ struct Globals {
           dialogs(dialogService),
           services(appServices),
           dispatcher(handlerDispatcher),
+          jobs(fileSystem),
           previewText(fileSystem) {}
 
     nx::FileSystem& fs;
@@ -47,11 +49,11 @@ struct Globals {
 
     // The preview's file: the converted print stream that the preview shows.
     std::string currentJobPath;
-    // The host's job file handed to the preview by the watch cycle; empty after the
-    // last-job button. Closing the preview deletes it.
-    std::string previewJobFile;
-    // Bytes copied from that job file (closing deletes it only if it still has them).
-    std::int64_t previewJobBytes = -1;
+    // The job files of the host programs: which is taken, and when one may go.
+    nx::JobWatch jobs;
+    // The job the watch cycle handed to the preview; its path is empty after the
+    // last-job button. Closing the preview releases it.
+    nx::TakenJob previewJob;
 
     nx::TextFile previewText;         // bound by every preview render, read by the exports
     int pageNumber = 1;
@@ -61,7 +63,7 @@ struct Globals {
     std::unique_ptr<QPrinter> currentPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
 
     // The three windows, set by main() in creation order.
-    TNyomtat* Nyomtat = nullptr;
+    MainPanel* Nyomtat = nullptr;
     TNyomt* Nyomt = nullptr;
     TMailKuldoForm* MailKuldoForm = nullptr;
 };

@@ -9,7 +9,7 @@
 #include <QShowEvent>
 #include <cstdlib>
 
-#include "forms/Nyomtato.h"
+#include "forms/MainPanel.h"
 #include "intake/paths.h"
 #include "mail/sending.h"
 #include "platform/files.h"
@@ -217,7 +217,9 @@ void TMailKuldoForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-QWidget* TMailKuldoForm::mainWindow() const { return g_.Nyomtat; }
+QWidget* TMailKuldoForm::mainWindow() const {
+    return g_.Nyomtat ? g_.Nyomtat->panelWidget() : nullptr;
+}
 
 void TMailKuldoForm::applyOuterSize() {
     // The frame is known once the window system has decorated the window; until

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "forms/MailKuldoFormUnit.h"
-#include "forms/Nyomtato.h"
+#include "forms/MainPanel.h"
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/painter_surface.h"
@@ -264,7 +264,7 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
     nx::RenderContext ctx{
         g_.fs,
         g_.settings,
-        [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->ValtozoSormagassag->isChecked(); },
+        [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->variableLineHeight(); },
         progress,
         g_.services,
     };
@@ -368,24 +368,11 @@ void TNyomt::FormClose(QObject*) {
     NyomtLista->update();
     if (g_.Nyomtat) g_.Nyomtat->setStatus(QStringLiteral("Figyelés..."));
 
-    // The host's job file is consumed, unless the host has written to it since the
-    // watch cycle copied it (a different size means it holds a newer job).
-    if (!g_.previewJobFile.empty() && !isLastJobCopy(g_.previewJobFile)) {
-        nx::ByteFile job(g_.fs);
-        job.assign(g_.previewJobFile);
-        if (job.reset() == 0) {
-            std::int64_t size = -1;
-            const int sizeCode = job.size(size);
-            (void)job.close();
-            // Nor while a host still has it open for writing: what it writes next
-            // would be lost with the file.
-            bool writing = false;
-            (void)g_.fs.openForWriting(g_.previewJobFile, writing);
-            if (sizeCode == 0 && size == g_.previewJobBytes && !writing) (void)job.erase();
-        }
-    }
-    g_.previewJobFile.clear();
-    g_.previewJobBytes = -1;
+    // The host's job file is consumed by the same rule as after printing; the
+    // deletion is unchecked here, and a job that stays is shown again later.
+    if (!g_.previewJob.path.empty() && !isLastJobCopy(g_.previewJob.path))
+        (void)g_.jobs.release(g_.previewJob);
+    g_.previewJob = nx::TakenJob{};
 
     if (g_.Nyomtat) g_.Nyomtat->armWatch();
 }
@@ -465,12 +452,10 @@ void TNyomt::KinyomtatClick(QObject*) {
     g_.Nyomtat->Kikuldes(shownFile_);
 }
 
-void TNyomt::openJob(const std::string& printStreamPath, const std::string& hostJobFile,
-                     std::int64_t jobBytes) {
+void TNyomt::openJob(const std::string& printStreamPath, const nx::TakenJob& job) {
     shownFile_ = printStreamPath;
     g_.currentJobPath = printStreamPath;
-    g_.previewJobFile = hostJobFile;
-    g_.previewJobBytes = jobBytes;
+    g_.previewJob = job;
 
     show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();

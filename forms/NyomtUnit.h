@@ -81,10 +81,9 @@ public:
     void KinyomtatClick(QObject* sender);
 
     // Shows a converted print stream: the window non-modally, Label1 "Nyomtatási kép",
-    // page 1, then the render. `hostJobFile` is the host's job file that closing the
-    // window consumes (empty: nothing is deleted), `jobBytes` the bytes copied from it.
-    void openJob(const std::string& printStreamPath, const std::string& hostJobFile,
-                 std::int64_t jobBytes);
+    // page 1, then the render. `job` is the host's job that closing the window
+    // releases (an empty path: nothing is released).
+    void openJob(const std::string& printStreamPath, const nx::TakenJob& job);
 
     // The file the window shows and works on (navigation, last page, print).
     const std::string& shownFile() const { return shownFile_; }

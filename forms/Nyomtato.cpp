@@ -14,10 +14,11 @@
 #include <QWindow>
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "forms/NyomtUnit.h"
 #include "intake/intconv.h"
-#include "intake/jobcopy.h"
+#include "intake/watch.h"
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/print_job.h"
@@ -233,7 +234,7 @@ void TNyomtat::KilepesGombClick(QObject*) { g_.services.requestTermination(); }
 
 void TNyomtat::LegutobbiNyGombClick(QObject*) {
     setStatus(cp("Megjelen\xedt\xe9s..."));
-    g_.Nyomt->openJob(std::string(nx::paths::kLastJobCopy), std::string(), -1);
+    g_.Nyomt->openJob(std::string(nx::paths::kLastJobCopy), nx::TakenJob{});
 }
 
 void TNyomtat::MaskEdit1Exit(QObject*) {
@@ -285,93 +286,57 @@ void TNyomtat::Kikuldes(std::string_view fileName) {
     nx::printStream(ctx, fileName, job, NyomtA3->isChecked());
 }
 
+bool TNyomtat::variableLineHeight() const { return ValtozoSormagassag->isChecked(); }
+
 void TNyomtat::Figyeles(QObject*) {
     Timer1->stop();
     setStatus(cp("Figyel\xe9s..."));
 
     // The candidates are tried in a value of the cycle's own: the program-wide
-    // current job path names the preview's file and is left to the preview.
-    nx::ByteFile job(g_.fs);
-    std::string jobPath;
-    bool found = false;
-    for (std::string_view candidate : nx::paths::kJobCandidates) {
-        jobPath = std::string(candidate);
-        job.assign(candidate);
-        if (job.reset() == nx::kOk) {
-            found = true;
-            break;
-        }
-    }
-    if (!found) {
+    // current job path names the preview's file and is left to the preview. A job
+    // that its host is still writing is passed over until the host closes it.
+    nx::ByteFile file(g_.fs);
+    const std::optional<std::string> jobPath = g_.jobs.choose(file);
+    if (!jobPath) {
         armWatch();
         return;
     }
 
     setStatus(cp("Feldolgoz\xe1s..."));
     BarProgress progress(ProgressBar1);
-    const nx::JobCopyResult copied =
-        nx::copyJob(g_.fs, job, nx::paths::kWorkingCopy, nx::paths::kLastJobCopy, progress);
-    if (copied.status != nx::JobCopyResult::Status::Copied) {
+    const nx::TakenJob job = g_.jobs.copy(*jobPath, file, progress);
+    if (job.copied.status != nx::JobCopyResult::Status::Copied) {
         // A copy that cannot be made or a job that cannot be read: nothing is printed,
         // shown or deleted, the job stays for the next run, and the program ends.
         g_.services.requestTermination();
-        if (job.isOpen()) job.close();
-        g_.services.errorBox(nx::withFullStop(nx::ioMessage(copied.code)));
+        g_.services.errorBox(nx::withFullStop(nx::ioMessage(job.copied.code)));
+        return;
+    }
+    if (!job.settled) {
+        // Its host came back to it during the copy: taken again once it is done.
+        Label1->setText(cp("Figyel\xe9s..."));
+        armWatch();
         return;
     }
 
-    const auto held = heldJobs_.find(jobPath);
-    const bool printedBefore = held != heldJobs_.end() && held->second.bytes == copied.bytes &&
-                               held->second.checksum == copied.checksum;
-    if (AzonnalNyomtat->isChecked() && printedBefore) {
-        // The same job, already printed whole, that a host kept open: no second print.
-        deletePrintedJob(jobPath, copied);
+    if (g_.jobs.handledBefore(job)) {
+        // The same job, already printed whole (or shown), that a host kept open:
+        // no second print.
+        nx::check(g_.jobs.release(job));
         nx::check(g_.fs.erase(nx::paths::kWorkingCopy));
         Label1->setText(cp("Figyel\xe9s..."));
         armWatch();
     } else if (AzonnalNyomtat->isChecked()) {
         setStatus(cp("Nyomtat\xe1s..."));
         Kikuldes(nx::paths::kWorkingCopy);
-        deletePrintedJob(jobPath, copied);
+        nx::check(g_.jobs.release(job));
         nx::check(g_.fs.erase(nx::paths::kWorkingCopy));
         Label1->setText(cp("Figyel\xe9s..."));
         armWatch();
     } else {
         setStatus(cp("Megjelen\xedt\xe9s..."));
-        g_.Nyomt->openJob(std::string(nx::paths::kWorkingCopy), jobPath, copied.bytes);
+        g_.Nyomt->openJob(std::string(nx::paths::kWorkingCopy), job);
     }
-}
-
-void TNyomtat::deletePrintedJob(const std::string& jobPath, const nx::JobCopyResult& copied) {
-    const std::int64_t bytesCopied = copied.bytes;
-    heldJobs_.erase(jobPath);
-    {
-        nx::ByteFile job(g_.fs);
-        job.assign(jobPath);
-        const int rc = job.reset();
-        if (rc == nx::kOk) {
-            std::int64_t size = 0;
-            const int sizeRc = job.size(size);
-            job.close();
-            nx::check(sizeRc);
-            // The host wrote more after the copy ended: keep the job, the next cycle
-            // takes it again whole.
-            if (size != bytesCopied) return;
-        } else if (rc == nx::kSharingViolation) {
-            // A host holds it open without sharing, so it is still writing: keep it.
-            heldJobs_[jobPath] = {copied.bytes, copied.checksum};
-            return;
-        }
-    }  // our own handle is gone here, whatever its close reported
-    // A host that still has the job open for writing may not be done with it: the
-    // file deleted now would take what it writes next with it. It stays, and a
-    // later cycle takes it again whole.
-    bool writing = false;
-    if (g_.fs.openForWriting(jobPath, writing) == nx::kOk && writing) {
-        heldJobs_[jobPath] = {copied.bytes, copied.checksum};
-        return;
-    }
-    nx::check(g_.fs.erase(jobPath));
 }
 
 bool TNyomtat::eventFilter(QObject* watched, QEvent* event) {

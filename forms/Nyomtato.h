@@ -3,13 +3,11 @@
 #pragma once
 
 #include <QWidget>
-#include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 
 #include "forms/Globals.h"
-#include "intake/jobcopy.h"
+#include "forms/MainPanel.h"
 
 class QCheckBox;
 class QLabel;
@@ -18,7 +16,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
-class TNyomtat : public QWidget {
+class TNyomtat : public QWidget, public MainPanel {
     Q_OBJECT
 public:
     explicit TNyomtat(Globals& g);
@@ -69,11 +67,13 @@ public:
     void BetuKiir();
     // Prints the print-stream file on the current printer as one print job;
     // an input/output error aborts the job and reaches the caller.
-    void Kikuldes(std::string_view fileName);
+    void Kikuldes(std::string_view fileName) override;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
-    void armWatch();
+    void armWatch() override;
     // The status label, repainted at once.
-    void setStatus(const QString& text);
+    void setStatus(const QString& text) override;
+    bool variableLineHeight() const override;
+    QWidget* panelWidget() override { return this; }
 
     bool firstActivationDone() const { return firstActivation_; }
 
@@ -85,19 +85,6 @@ protected:
 private:
     void boxExit(QObject* box);
     void boxKeyPress(QObject* box, char key);
-    // Deletes the job file after printing, unless the host has written to it since
-    // or still has it open for writing; such a job is remembered in heldJobs_.
-    void deletePrintedJob(const std::string& jobPath, const nx::JobCopyResult& copied);
-
-    // A job printed whole whose file a host still held open for writing. Taken again
-    // unchanged, it is not printed a second time: it is deleted once the host has
-    // let go of it.
-    struct HeldJob {
-        std::int64_t bytes = -1;
-        std::uint64_t checksum = 0;
-    };
-    std::map<std::string, HeldJob> heldJobs_;  // by job path
-
     Globals& g_;
     bool firstActivation_ = false;
     bool placed_ = false;

@@ -224,6 +224,7 @@ const char* fileOpName(FileOp op) {
         case FileOp::Seek: return "seek";
         case FileOp::Close: return "close";
         case FileOp::Delete: return "delete";
+        case FileOp::Probe: return "probe";
     }
     return "?";
 }
@@ -305,22 +306,37 @@ int FileSystem::erase(std::string_view dosPath) {
     return eraseHost(host);
 }
 
-int FileSystem::openForWriting(std::string_view dosPath, bool& writing) {
-    writing = false;
+int FileSystem::probe(std::string_view dosPath, FileProbe& out) {
+    out = FileProbe{};
     const std::string host = hostPath(dosPath);
-#if defined(__linux__)
+    if (const int f = fault(FileOp::Probe, host)) return f;
+    // Opened for reading only: a descriptor of ours open for writing would count as
+    // a writer itself.
     const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return resultFromErrno(errno, host);
-    // A read lease is refused while any descriptor has the file open for writing.
-    // It is given back at once; a writer that opens the file in that moment breaks
-    // it with a signal that is ignored by default, instead of SIGIO.
-    (void)::fcntl(fd, F_SETSIG, SIGURG);
-    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0)
-        (void)::fcntl(fd, F_SETLEASE, F_UNLCK);
-    else if (errno == EAGAIN)
-        writing = true;
-    ::close(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return resultFromErrno(err, host);
+    }
+    out.size = static_cast<std::int64_t>(st.st_size);
+    out.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#if defined(__linux__)
+    // A read lease is refused with EAGAIN while any descriptor has the file open for
+    // writing. It is given back at once; a writer that opens the file in that moment
+    // breaks it with a signal that is ignored by default, instead of SIGIO. Any
+    // other refusal (a file of another user, a file system without leases) leaves
+    // the answer unknown.
+    (void)::fcntl(fd, F_SETSIG, SIGURG);  // best effort: SIGIO is the fallback
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+        (void)::fcntl(fd, F_SETLEASE, F_UNLCK);  // ours alone; closing drops it too
+        out.writers = Writers::None;
+    } else if (errno == EAGAIN) {
+        out.writers = Writers::Present;
+    }
 #endif
+    ::close(fd);
     return kOk;
 }
 

@@ -83,7 +83,7 @@ private:
 };
 
 // File operations that a fault plan can make fail (see FaultHook).
-enum class FileOp { Open, Create, Read, Write, Eof, Size, Position, Seek, Close, Delete };
+enum class FileOp { Open, Create, Read, Write, Eof, Size, Position, Seek, Close, Delete, Probe };
 const char* fileOpName(FileOp op);
 
 // Test seam: consulted before every file operation. A non-zero return makes that
@@ -92,6 +92,19 @@ class FaultHook {
 public:
     virtual ~FaultHook() = default;
     virtual int before(FileOp op, const std::string& hostPath) = 0;
+};
+
+// Whether any process has a file open for writing.
+enum class Writers {
+    None,     // nobody: the file is complete as far as its writers go
+    Present,  // someone has it open for writing
+    Unknown,  // the platform cannot tell (no lease for this file or file system)
+};
+
+struct FileProbe {
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+    Writers writers = Writers::Unknown;
 };
 
 // The file system as the program sees it: the drive table and the fault seam.
@@ -105,10 +118,11 @@ public:
     // Deletes the file (DOS Erase). Result code.
     int erase(std::string_view dosPath);
 
-    // Whether the file is open for writing anywhere, in this process or another (a
-    // host still writing a job). `writing` stays false where that cannot be told
-    // (a file system without the means, a file of another user). Result code.
-    int openForWriting(std::string_view dosPath, bool& writing);
+    // What can be told of a file without opening it for writing: its size, its
+    // modification time and whether a process has it open for writing, in this
+    // process or another (a host still writing a job). Result code; a missing file
+    // gives 2 or 3 as an open does.
+    int probe(std::string_view dosPath, FileProbe& out);
 
     void setFaultHook(FaultHook* hook) { hook_ = hook; }
     int fault(FileOp op, const std::string& hostPath) const {

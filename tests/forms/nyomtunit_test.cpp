@@ -243,7 +243,7 @@ TEST_F(PreviewWindow, AJobFromTheWatchShowsItsConvertedCopyOnEveryPage) {
     openFromWatch("\xc9\xcd\xcd\xcd\xbb\r\n x\r\n\x0c\xc9\xcd\xcd\xcd\xbb\r\n y\r\n");
     ASSERT_TRUE(preview().isVisible());
     EXPECT_EQ(g().currentJobPath, kWorkingCopy);
-    EXPECT_EQ(g().previewJobFile, kHostJob);
+    EXPECT_EQ(g().previewJob.path, kHostJob);
     EXPECT_FALSE(main().Timer1->isActive());
     const int row = ruleRow(image(), 1);
     EXPECT_EQ(firstDarkRow(image()), row);
@@ -279,7 +279,7 @@ TEST_F(PreviewWindow, ClosingKeepsAJobFileTheHostHasRewritten) {
 
 TEST_F(PreviewWindow, ClosingAfterTheLastJobButtonKeepsTheLastJobCopy) {
     openLastJob(threePages());
-    EXPECT_TRUE(g().previewJobFile.empty());
+    EXPECT_TRUE(g().previewJob.path.empty());
     preview().close();
     EXPECT_EQ(drive.read(kLastJob), threePages());
     EXPECT_TRUE(main().Timer1->isActive());
