@@ -3,7 +3,9 @@
 
 Each job is written once the path is free again (the service has deleted the
 previous job), in a few chunks with short pauses between them, so that the service
-sometimes copies a job that is still being written. A job carries a unique id, one
+would copy a job that is still being written if it did not wait for the close.
+With --hold-ms the file stays open that long after the last chunk, as a host does
+that closes its print file only later. A job carries a unique id, one
 token per line and an end marker, so that a print of part of it can be told from a
 print of all of it. The whole job is also saved under SENT_DIR/<id> once written.
 
@@ -58,6 +60,8 @@ def main():
     ap.add_argument("--count", type=int, required=True)
     ap.add_argument("--chunks", type=int, default=3)
     ap.add_argument("--pause-ms", type=float, default=3.0)
+    ap.add_argument("--hold-ms", type=float, default=0.0,
+                    help="at most this long open after the last chunk (each job draws a hold)")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--timeout", type=float, default=240.0)
     args = ap.parse_args()
@@ -87,6 +91,10 @@ def main():
                 if not same_file(args.path, ino):
                     print("CUT %s %d" % (job_id, k + 1), flush=True)
             os.write(fd, data[bounds[k]:bounds[k + 1]])
+        if args.hold_ms > 0:
+            time.sleep(rnd.uniform(0, args.hold_ms) / 1000.0)
+        if not same_file(args.path, ino):
+            print("CUT %s %d" % (job_id, len(bounds)), flush=True)
         os.close(fd)
         with open(os.path.join(args.sent, job_id), "wb") as f:
             f.write(data)
