@@ -27,6 +27,17 @@ constexpr int kMaxJoinSpaces = 8;
 
 bool overlaps(const QRect& a, const QRect& b) { return a.intersects(b); }
 
+// The text as drawn: every byte one character of one cell. Code page 1250's soft
+// hyphen (0xAD) is invisible and has no width in Unicode; a fixed-pitch printer
+// font draws it as a hyphen in its cell, so it is drawn as one. It is the only byte
+// of 32 to 255 whose character text shaping would hide or join with another (the
+// bytes without a character, 0x7F, 0x81, 0x83, 0x88, 0x90 and 0x98, keep a cell).
+QString drawnText(std::string_view bytes) {
+    QString text = fromCp1250(bytes);
+    text.replace(QChar(0x00AD), QLatin1Char('-'));
+    return text;
+}
+
 // The pixels a one-unit pen may touch for a segment: its square caps reach half a
 // unit beyond the ends; one unit is kept on every side.
 QRect lineRect(int x1, int y1, int x2, int y2) {
@@ -95,7 +106,7 @@ const PainterSurface::Metrics& PainterSurface::metrics() {
         m.ascent = fm.ascent();
         m.advance = m.wWidth;
         for (int b = 32; b < 256; ++b) {
-            const QString ch = fromCp1250(std::string(1, static_cast<char>(b)));
+            const QString ch = drawnText(std::string(1, static_cast<char>(b)));
             const int adv = fm.horizontalAdvance(ch);
             m.cell[static_cast<std::size_t>(b)] = adv == m.advance;
             // The glyph's own ink, which may reach beyond its cell.
@@ -112,7 +123,7 @@ const PainterSurface::Metrics& PainterSurface::metrics() {
         m.raw = QRawFont::fromFont(m.font);
         if (m.raw.isValid()) {
             for (int b = 32; b < 256; ++b) {
-                const QString ch = fromCp1250(std::string(1, static_cast<char>(b)));
+                const QString ch = drawnText(std::string(1, static_cast<char>(b)));
                 const auto ids = m.raw.glyphIndexesForString(ch);
                 const auto i = static_cast<std::size_t>(b);
                 if (m.cell[i] && ch.size() == 1 && m.raw.supportsCharacter(ch.at(0)) && ids.size() == 1 &&
@@ -143,7 +154,7 @@ bool PainterSurface::allCells(const Metrics& m, std::string_view text) {
 int PainterSurface::textWidth(std::string_view text) {
     const Metrics& m = metrics();
     if (allCells(m, text)) return static_cast<int>(text.size()) * m.advance;
-    return QFontMetrics(m.font, painter_.device()).horizontalAdvance(fromCp1250(text));
+    return QFontMetrics(m.font, painter_.device()).horizontalAdvance(drawnText(text));
 }
 
 int PainterSurface::textHeight(std::string_view) { return metrics().height; }
@@ -241,7 +252,7 @@ void PainterSurface::drawText(int x, int y, std::string_view text) {
 
     if (!batching_) {
         painter_.setFont(m.font);
-        painter_.drawText(x, y + m.ascent, fromCp1250(text));
+        painter_.drawText(x, y + m.ascent, drawnText(text));
         ++paintCalls_;
         return;
     }
@@ -264,7 +275,7 @@ void PainterSurface::drawText(int x, int y, std::string_view text) {
                     last.text.append(QString(gap / m.advance, QLatin1Char(' ')));
                     last.bytes.append(static_cast<std::size_t>(gap / m.advance), ' ');
                 }
-                last.text.append(fromCp1250(text));
+                last.text.append(drawnText(text));
                 last.bytes.append(text);
                 last.direct = last.direct && m.direct[' '] && allDirect(m, text);
                 last.end = x + width;
@@ -283,7 +294,7 @@ void PainterSurface::drawText(int x, int y, std::string_view text) {
     if (touchesPendingLines(rect)) flushLines();
     if (texts_.size() >= kMaxPendingTexts || touchesPendingTexts(rect, texts_.size())) flushTexts();
     const int id = nextBatchId_++;
-    texts_.push_back(TextBatch{&m, x, y, x + width, fromCp1250(text), std::string(text), text.back(), rect,
+    texts_.push_back(TextBatch{&m, x, y, x + width, drawnText(text), std::string(text), text.back(), rect,
                                id, plain, !gapIsClean(rect, id), plain && allDirect(m, text)});
     pushBottom(textBottoms_, rect);
     noteDrawn(rect, id);

@@ -194,4 +194,76 @@ TEST(PainterSurface, RandomStreamsDrawTheSameBatchedOrNot) {
     }
 }
 
+// The rightmost column holding ink in rows [top, bottom), or -1.
+int rightmostInk(const QImage& img, int top, int bottom) {
+    for (int x = img.width() - 1; x >= 0; --x)
+        for (int y = std::max(top, 0); y < std::min(bottom, img.height()); ++y)
+            if (img.pixelColor(x, y).value() < 128) return x;
+    return -1;
+}
+
+// Every byte the interpreter draws as text takes one cell, so the columns of a form
+// never shift: each byte from 32 to 255 between two letters measures three cells,
+// and the letter after it stands where the third column begins, on the printer's
+// resolution and on the preview's.
+TEST(PainterSurface, EveryTextByteTakesOneCell) {
+    for (int dpi : {600, 96}) {
+        QImage probe(10, 10, QImage::Format_RGB32);
+        QPainter pp(&probe);
+        PainterSurface measure(pp, dpi, Qt::white);
+        measure.setFontSize(11);
+        const int cell = measure.textWidth("W");
+        const int h = measure.textHeight("W");
+        pp.end();
+        // Where the ink of an "H" in the third column ends.
+        QImage ref(4 * cell, h, QImage::Format_RGB32);
+        {
+            QPainter p(&ref);
+            PainterSurface s(p, dpi, Qt::white);
+            s.setFontSize(11);
+            s.fillRect(0, 0, ref.width(), ref.height());
+            s.drawText(2 * cell, 0, "H");
+            s.flush();
+        }
+        const int expected = rightmostInk(ref, 0, h);
+        ASSERT_GT(expected, 2 * cell);
+        for (int b = 32; b < 256; ++b) {
+            SCOPED_TRACE("dpi " + std::to_string(dpi) + " byte " + std::to_string(b));
+            const std::string run = std::string("H") + static_cast<char>(b) + "H";
+            QImage img(4 * cell, h, QImage::Format_RGB32);
+            QPainter p(&img);
+            PainterSurface s(p, dpi, Qt::white);
+            s.setFontSize(11);
+            s.fillRect(0, 0, img.width(), img.height());
+            EXPECT_EQ(s.textWidth(run), 3 * cell);
+            s.drawText(0, 0, run);
+            s.flush();
+            p.end();
+            EXPECT_EQ(rightmostInk(img, 0, h), expected);
+        }
+    }
+}
+
+// A boxed line holding a soft hyphen (0xAD) keeps its right border under the
+// corners above and below it, and the hyphen shows.
+TEST(PainterSurface, ASoftHyphenInABoxedLineKeepsTheBorderInLine) {
+    const std::string box = "\x1e\x1b\x1b\x1b\x1b\x1b\x16\n"
+                            "\x14" + text("ab\xad" "cd") + "\x14\n"
+                            "\x17\x1b\x1b\x1b\x1b\x1b\x1d\n";
+    const Drawn d = draw(box, true, 96, false, QSize(200, 100));
+    const QImage& img = d.image;
+    // Rows 8..25 the first line, 25..42 the second, 42..59 the third (17 pixels each).
+    const int top = rightmostInk(img, 8, 8 + 17);
+    const int middle = rightmostInk(img, 8 + 17 + 4, 8 + 34 - 4);
+    const int bottom = rightmostInk(img, 8 + 34, 8 + 51);
+    EXPECT_GT(top, 8 + 6 * 9);
+    EXPECT_EQ(middle, top);
+    EXPECT_EQ(bottom, top);
+    // The hyphen's ink: the fourth cell of the middle line holds some.
+    bool ink = false;
+    for (int x = 8 + 3 * 9; x < 8 + 4 * 9; ++x)
+        for (int y = 8 + 17; y < 8 + 34; ++y) ink |= img.pixelColor(x, y).value() < 128;
+    EXPECT_TRUE(ink);
+}
+
 }  // namespace
