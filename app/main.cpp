@@ -2,15 +2,20 @@
 // at the end of the desktop session (the windows are destroyed as after the exit
 // button, so the settings are saved and the presence marker deleted).
 #include <QApplication>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "app/program.h"
 #include "forms/Nyomtato.h"
+#include "platform/drive_lock.h"
 #include "platform/files.h"
+#include "platform/qt/codec.h"
 #include "platform/qt/dialog_service.h"
 
 namespace {
@@ -48,10 +53,31 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const nx::DriveTable drives = nx::DriveTable::fromCommandLine(argc, argv);
-    nx::qt::QtDialogService dialogs;
-    nx::app::Program program(drives, dialogs, argc > 0 ? argv[0] : "norvexa");
+    const std::string argv0 = argc > 0 ? argv[0] : "norvexa";
+    const bool signalsPiped = installSignalPipe();
 
-    if (installSignalPipe()) {
+    // A second service on a drive C that one already watches would take every job
+    // too: it says so and ends, touching nothing of the first one's files.
+    nx::DriveLock lock;
+    if (lock.acquire(drives.driveC()) == nx::DriveLock::Result::Held) {
+        const QString text = nx::qt::fromCp1250("A Norvexa m\xe1r fut a C: meghajt\xf3n (") +
+                             QString::fromStdString(drives.driveC()) + QStringLiteral(").");
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        QMessageBox box(QMessageBox::Warning, QString::fromStdString(nx::app::applicationTitle(argv0)),
+                        text, QMessageBox::Ok);
+        if (signalsPiped) {
+            // A signal ends the waiting box as OK does.
+            auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &box);
+            QObject::connect(notifier, &QSocketNotifier::activated, &box, [&box] { box.reject(); });
+        }
+        box.exec();
+        return 1;
+    }
+
+    nx::qt::QtDialogService dialogs;
+    nx::app::Program program(drives, dialogs, argv0);
+
+    if (signalsPiped) {
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, [&program] {
             char buf[16];

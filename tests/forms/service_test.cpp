@@ -58,4 +58,61 @@ TEST_P(ServiceProcess, ASignalSavesTheSettingsAndRemovesTheMarker) {
 
 INSTANTIATE_TEST_SUITE_P(TermAndInt, ServiceProcess, ::testing::Values(SIGTERM, SIGINT));
 
+// Two services on one drive C would print every job twice: the second start says
+// that the service already runs on the drive and ends, and the first goes on with
+// its marker and settings untouched.
+TEST(ServiceProcess, ASecondStartOnTheSameDriveEndsWithItsMessage) {
+    const QString binary = serviceBinary();
+    if (binary.isEmpty()) GTEST_SKIP() << "the norvexa executable is not built";
+    nx::test::TempDrive drive;
+    drive.mkdir("c:\\talvera");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.remove("NORVEXA_DRIVE_C");
+    const QStringList args = {"--drive-c", QString::fromStdString(drive.root().string())};
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(binary, args);
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(waitFor([&] { return drive.exists("c:\\norvexa\\norvexa.akt"); }, 10000));
+    drive.write("c:\\norvexa\\config.dta", std::string(28, '\x07'));  // as a user's settings
+    drive.write("c:\\norvexa\\norvexa.akt", "ELSO\r\n");
+
+    QProcess second;
+    env.insert("NORVEXA_DRIVE_C", QString::fromStdString(drive.root().string()));  // the same drive
+    second.setProcessEnvironment(env);
+    second.start(binary, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    second.setReadChannel(QProcess::StandardError);
+    std::string said;
+    while (said.find("meghajt") == std::string::npos || said.back() != '\n') {
+        if (!second.waitForReadyRead(10000)) break;
+        said += second.readAllStandardError().toStdString();
+    }
+    EXPECT_NE(said.find("m\xc3\xa1r fut a C: meghajt\xc3\xb3n (" + drive.root().string() + ")"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(second.state(), QProcess::Running);  // its message waits for OK
+    ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 1);
+
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(drive.read("c:\\norvexa\\norvexa.akt"), "ELSO\r\n");
+    EXPECT_EQ(drive.read("c:\\norvexa\\config.dta"), std::string(28, '\x07'));
+
+    // Once the first has ended, a new start on the drive is its service.
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    QProcess third;
+    third.setProcessEnvironment(env);
+    third.start(binary, {});
+    ASSERT_TRUE(third.waitForStarted(5000));
+    EXPECT_TRUE(waitFor([&] { return drive.exists("c:\\norvexa\\norvexa.akt"); }, 10000));
+    ::kill(static_cast<pid_t>(third.processId()), SIGTERM);
+    EXPECT_TRUE(third.waitForFinished(10000));
+    EXPECT_EQ(third.exitCode(), 0);
+}
+
 }  // namespace
