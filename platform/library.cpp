@@ -57,16 +57,25 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::string libraryLoadName(std::string_view name) {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return libraryLoadName(name, ec ? std::string() : exe.string());
+}
+
+std::string libraryLoadName(std::string_view name, const std::string& exePath) {
     constexpr const char* kProvider = "libnorvexa_mapi.so";
     if (!sameNameIgnoringCase(name, kMapiLibraryName)) return std::string(name);
 
     if (const char* env = std::getenv("NORVEXA_MAPI_LIBRARY"); env && *env) return env;
 
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec && !exe.empty()) {
-        const std::filesystem::path beside = exe.parent_path() / kProvider;
-        if (std::filesystem::is_regular_file(beside, ec)) return beside.string();
+    if (!exePath.empty()) {
+        std::error_code ec;
+        const std::filesystem::path dir = std::filesystem::path(exePath).parent_path();
+        for (const std::filesystem::path& candidate :
+             {dir / kProvider, dir / NORVEXA_PRIVATE_LIBDIR / kProvider}) {
+            if (std::filesystem::is_regular_file(candidate, ec))
+                return candidate.lexically_normal().string();
+        }
     }
     return kProvider;
 }

@@ -15,10 +15,15 @@ inline constexpr const char* kMapiLibraryName = "MAPI32.DLL";
 // Elsewhere "MAPI32.DLL" (any case) stands for the project's own provider:
 //   1. the environment variable NORVEXA_MAPI_LIBRARY, when set and not empty;
 //   2. otherwise libnorvexa_mapi.so in the directory of the running executable,
-//      when that file exists;
-//   3. otherwise "libnorvexa_mapi.so", found by the loader's normal search.
+//      when that file exists (a build tree);
+//   3. otherwise libnorvexa_mapi.so in the program's private library directory,
+//      found from the executable's directory as installed (/usr/bin/norvexa ->
+//      /usr/lib/<multiarch>/norvexa), when that file exists;
+//   4. otherwise "libnorvexa_mapi.so", found by the loader's normal search.
 // Any other name is returned unchanged.
 std::string libraryLoadName(std::string_view name);
+// The same, for an executable at `exePath`.
+std::string libraryLoadName(std::string_view name, const std::string& exePath);
 
 class Library {
 public:

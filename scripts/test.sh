@@ -24,7 +24,12 @@ UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir "$asan" --output-on-failure -j"$(nproc)" --timeout 1200
 echo "test.sh: sanitizer stage took $((SECONDS - stage_start)) s"
 
-# Third stage: each fuzz target for 60 seconds on its corpus (clang, libFuzzer).
+# The Debian package: built, linted, installed, used and removed (needs root).
+stage_start=$SECONDS
+"$top/scripts/package-test.sh"
+echo "test.sh: package stage took $((SECONDS - stage_start)) s"
+
+# Last stage: each fuzz target for 60 seconds on its corpus (clang, libFuzzer).
 stage_start=$SECONDS
 "$top/scripts/fuzz.sh" 60
 echo "test.sh: fuzzing stage took $((SECONDS - stage_start)) s"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "mail/sending.h"
@@ -170,6 +171,24 @@ TEST(LibraryName, MapiNameStandsForTheProvider) {
         // Nothing beside this test program: the loader's own search.
         EXPECT_EQ(nx::libraryLoadName("MAPI32.DLL"), "libnorvexa_mapi.so");
     }
+}
+
+TEST(LibraryName, AnInstalledProgramFindsTheProviderInItsPrivateDirectory) {
+    ScopedEnv env("NORVEXA_MAPI_LIBRARY", "");
+    nx::test::TempDrive root;
+    const std::filesystem::path bin = root.root() / "usr" / "bin";
+    const std::filesystem::path priv = bin / NORVEXA_PRIVATE_LIBDIR;
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(priv);
+    const std::string exe = (bin / "norvexa").string();
+    EXPECT_EQ(nx::libraryLoadName("MAPI32.DLL", exe), "libnorvexa_mapi.so");
+    std::ofstream(priv / "libnorvexa_mapi.so") << "x";
+    EXPECT_EQ(nx::libraryLoadName("MAPI32.DLL", exe),
+              (priv / "libnorvexa_mapi.so").lexically_normal().string());
+    EXPECT_NE(nx::libraryLoadName("MAPI32.DLL", exe).find("/usr/lib/"), std::string::npos);
+    // A provider beside the executable (a build tree) comes first.
+    std::ofstream(bin / "libnorvexa_mapi.so") << "x";
+    EXPECT_EQ(nx::libraryLoadName("MAPI32.DLL", exe), (bin / "libnorvexa_mapi.so").string());
 }
 
 TEST(LibraryName, DefaultNameLoadsThroughTheEnvironment) {
