@@ -30,11 +30,12 @@
 #include <string_view>
 #include <vector>
 
-#include "intake/charmap.h"
+#include "intake/jobcopy.h"
 #include "intake/settings.h"
 #include "platform/files.h"
 #include "platform/progress.h"
 #include "platform/qt/painter_surface.h"
+#include "platform/qt/preview_image.h"
 #include "platform/qt/print_job.h"
 #include "platform/services.h"
 #include "render/interpreter.h"
@@ -105,17 +106,54 @@ bool parseInt(std::string_view s, int& value) {
     return ec == std::errc() && p == end;
 }
 
-Options parse(const std::vector<std::string>& args) {
-    Options o;
-    auto value = [&](std::size_t& i) -> const std::string& {
-        if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
+// Takes the option at args[i] (and its value, moving i past it) into `o`.
+void parseOption(const std::vector<std::string>& args, std::size_t& i, Options& o) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string& {
+        if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
         return args[++i];
     };
-    auto setAction = [&](Action a, std::string target, const std::string& name) {
-        if (o.action != Action::None) throw UsageError{"only one action may be given (" + name + ")"};
-        o.action = a;
+    auto setAction = [&](Action action, std::string target) {
+        if (o.action != Action::None) throw UsageError{"only one action may be given (" + a + ")"};
+        o.action = action;
         o.target = std::move(target);
     };
+    if (a == "--converted") {
+        o.converted = true;
+    } else if (a == "--settings") {
+        o.settingsFile = value();
+    } else if (a == "--variable-line-height") {
+        o.variableLineHeight = true;
+    } else if (a == "--landscape") {
+        o.landscape = true;
+    } else if (a == "--dpi") {
+        const std::string& v = value();
+        if (!parseInt(v, o.dpi) || o.dpi < 1 || o.dpi > 9600)
+            throw UsageError{"--dpi needs a whole number from 1 to 9600: " + v};
+    } else if (a == "--page") {
+        const std::string& v = value();
+        int n = 0;
+        if (!parseInt(v, n) || n < 1) throw UsageError{"--page needs a page number from 1: " + v};
+        o.page = n;
+    } else if (a == "--convert") {
+        setAction(Action::Convert, value());
+    } else if (a == "--pdf") {
+        setAction(Action::Pdf, value());
+    } else if (a == "--printer") {
+        setAction(Action::Printer, value());
+    } else if (a == "--png") {
+        setAction(Action::Png, value());
+    } else if (a == "--text") {
+        setAction(Action::Text, value());
+    } else if (a == "--trace") {
+        setAction(Action::Trace, std::string());
+    } else {
+        throw UsageError{"unknown option " + a};
+    }
+}
+
+Options parse(const std::vector<std::string>& args) {
+    Options o;
     bool endOfOptions = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -124,37 +162,8 @@ Options parse(const std::vector<std::string>& args) {
             o.job = a;
         } else if (a == "--") {
             endOfOptions = true;
-        } else if (a == "--converted") {
-            o.converted = true;
-        } else if (a == "--settings") {
-            o.settingsFile = value(i);
-        } else if (a == "--variable-line-height") {
-            o.variableLineHeight = true;
-        } else if (a == "--landscape") {
-            o.landscape = true;
-        } else if (a == "--dpi") {
-            const std::string& v = value(i);
-            if (!parseInt(v, o.dpi) || o.dpi < 1 || o.dpi > 9600)
-                throw UsageError{"--dpi needs a whole number from 1 to 9600: " + v};
-        } else if (a == "--page") {
-            const std::string& v = value(i);
-            int n = 0;
-            if (!parseInt(v, n) || n < 1) throw UsageError{"--page needs a page number from 1: " + v};
-            o.page = n;
-        } else if (a == "--convert") {
-            setAction(Action::Convert, value(i), a);
-        } else if (a == "--pdf") {
-            setAction(Action::Pdf, value(i), a);
-        } else if (a == "--printer") {
-            setAction(Action::Printer, value(i), a);
-        } else if (a == "--png") {
-            setAction(Action::Png, value(i), a);
-        } else if (a == "--text") {
-            setAction(Action::Text, value(i), a);
-        } else if (a == "--trace") {
-            setAction(Action::Trace, std::string(), a);
         } else {
-            throw UsageError{"unknown option " + a};
+            parseOption(args, i, o);
         }
     }
     if (o.job.empty()) throw UsageError{"no JOB given"};
@@ -185,33 +194,20 @@ public:
 };
 
 nx::Settings loadSettings(nx::FileSystem& fs, const std::string& path) {
-    nx::ByteFile file(fs, nx::Settings::kRecordSize);
-    file.assign(path);
-    if (int rc = file.reset(); rc != 0) throw Failure{ioText(path, rc)};
-    std::array<std::uint8_t, nx::Settings::kRecordSize> record{};
-    const int rc = file.readRecord(record.data());
-    file.close();
-    if (rc != 0) throw Failure{ioText(path, rc)};
-    return nx::Settings::decode(record);
+    nx::Settings settings;
+    if (const int rc = nx::readSettingsFile(fs, path, settings)) throw Failure{ioText(path, rc)};
+    return settings;
 }
 
-// JOB through the character map into `out`, block by block.
+// JOB through the character map into `out`, as the watch cycle copies a job.
 void convertJob(nx::FileSystem& fs, const std::string& job, const std::string& out) {
-    nx::ByteFile in(fs), copy(fs);
+    nx::ByteFile in(fs);
     in.assign(job);
-    if (int rc = in.reset(); rc != 0) throw Failure{ioText(job, rc)};
-    copy.assign(out);
-    if (int rc = copy.rewrite(); rc != 0) throw Failure{ioText(out, rc)};
-    std::vector<std::uint8_t> buffer(256 * 1024);
-    for (;;) {
-        std::size_t got = 0;
-        if (int rc = in.readBlock(buffer.data(), buffer.size(), got); rc != 0) throw Failure{ioText(job, rc)};
-        if (got == 0) break;
-        for (std::size_t i = 0; i < got; ++i) buffer[i] = nx::mapByte(buffer[i]);
-        if (int rc = copy.writeBlock(buffer.data(), got); rc != 0) throw Failure{ioText(out, rc)};
-    }
-    if (int rc = copy.close(); rc != 0) throw Failure{ioText(out, rc)};
-    in.close();
+    if (const int rc = in.reset()) throw Failure{ioText(job, rc)};
+    nx::NoProgress progress;
+    const nx::JobCopyResult r = nx::convertJob(fs, in, out, progress);
+    if (r.status == nx::JobCopyResult::Status::CreateFailed) throw Failure{ioText(out, r.code)};
+    if (r.status == nx::JobCopyResult::Status::ReadFailed) throw Failure{ioText(job, r.code)};
 }
 
 std::string hex(std::string_view bytes) {
@@ -325,29 +321,15 @@ void printJob(nx::RenderContext& ctx, const Options& o, const std::string& strea
     if (!job.succeeded()) throw Failure{"the print job could not be completed"};
 }
 
-// The preview image's size: 80 columns and 66 lines of Courier New 11 pt on screen.
-QSize previewSize(nx::qt::PainterSurface& s) {
-    s.setFontFace(nx::kFontFace);
-    s.setFontSize(11);
-    s.setBold(false);
-    return QSize(80 * s.textWidth("W"), 66 * (s.textHeight("W") + nx::kLineGap));
-}
-
 constexpr int kScreenDpi = 96;
 
 void renderPreview(nx::RenderContext& ctx, const std::string& stream, int page, const QString& png,
                    bool trace) {
-    QImage probe(1, 1, QImage::Format_RGB32);
-    QPainter probePainter(&probe);
-    nx::qt::PainterSurface measure(probePainter, kScreenDpi, Qt::white);
-    const QSize size = previewSize(measure);
-    probePainter.end();
-
-    const QColor window = QGuiApplication::palette().color(QPalette::Window);
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(window);
+    // Prepared as the preview window prepares its image.
+    QImage image = nx::qt::newPreviewImage(kScreenDpi);
+    const QSize size = image.size();
     QPainter painter(&image);
-    nx::qt::PainterSurface surface(painter, kScreenDpi, window);
+    nx::qt::PainterSurface surface(painter, kScreenDpi, nx::qt::previewFill());
     if (trace) {
         TraceSurface traced(stdout);
         traced.setInner(surface);
@@ -362,6 +344,67 @@ void renderPreview(nx::RenderContext& ctx, const std::string& stream, int page, 
         throw Failure{png.toStdString() + ": the image could not be written"};
 }
 
+// What every action works with: the options, the file system, the settings and
+// the print stream of JOB.
+struct Job {
+    const Options& o;
+    nx::FileSystem& fs;
+    nx::RenderContext& ctx;
+    QTemporaryDir& temp;
+    std::string stream;
+};
+
+QPrinter& pdfPrinter(QPrinter& printer, const Options& o, const QString& file) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    setUpPrinter(printer, o);
+    return printer;
+}
+
+void printPdf(Job& j) {
+    QPrinter printer(QPrinter::HighResolution);
+    printJob(j.ctx, j.o, j.stream, pdfPrinter(printer, j.o, QString::fromStdString(native(j.o.target))),
+             false);
+}
+
+void printOnPrinter(Job& j) {
+    const QString name = QString::fromStdString(j.o.target);
+    if (!QPrinterInfo::availablePrinterNames().contains(name))
+        throw Failure{j.o.target + ": no such printer"};
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(name);
+    setUpPrinter(printer, j.o);
+    printJob(j.ctx, j.o, j.stream, printer, false);
+}
+
+void writePng(Job& j) {
+    renderPreview(j.ctx, j.stream, j.o.page.value_or(1), QString::fromStdString(native(j.o.target)), false);
+}
+
+void writeText(Job& j) {
+    nx::TextFile source(j.fs), target(j.fs);
+    source.assign(j.stream);
+    const std::string out = native(j.o.target);
+    target.assign(out);
+    if (const int rc = target.rewrite()) throw Failure{ioText(out, rc)};
+    nx::copyLines(source, target);
+}
+
+void writeTrace(Job& j) {
+    if (j.o.page) {
+        renderPreview(j.ctx, j.stream, *j.o.page, QString(), true);
+    } else {
+        // The calls of a real print job at --dpi, into a PDF that is thrown away.
+        if (!j.temp.isValid()) throw Failure{"no temporary directory"};
+        QPrinter printer(QPrinter::HighResolution);
+        printJob(j.ctx, j.o, j.stream,
+                 pdfPrinter(printer, j.o, j.temp.filePath(QStringLiteral("trace.pdf"))), true);
+    }
+    std::fflush(stdout);
+    if (std::ferror(stdout)) throw Failure{"standard output: the trace could not be written"};
+}
+
 int run(const Options& o) {
     nx::FileSystem fs{nx::DriveTable(nx::DriveTable::defaultDriveC())};
     nx::Settings settings;
@@ -372,10 +415,9 @@ int run(const Options& o) {
     {
         nx::ByteFile probe(fs);
         probe.assign(job);
-        if (int rc = probe.reset(); rc != 0) throw Failure{ioText(job, rc)};
-        probe.close();
+        if (const int rc = probe.reset()) throw Failure{ioText(job, rc)};
+        (void)probe.close();  // opened only to report a missing JOB first
     }
-
     if (o.action == Action::Convert) {
         convertJob(fs, job, native(o.target));
         return 0;
@@ -394,58 +436,15 @@ int run(const Options& o) {
     nx::NoProgress progress;
     BatchServices services;
     nx::RenderContext ctx{fs, settings, [variable] { return variable; }, progress, services};
-
+    Job j{o, fs, ctx, temp, stream};
     switch (o.action) {
-    case Action::Pdf: {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(native(o.target)));
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        setUpPrinter(printer, o);
-        printJob(ctx, o, stream, printer, false);
-        break;
-    }
-    case Action::Printer: {
-        const QString name = QString::fromStdString(o.target);
-        if (!QPrinterInfo::availablePrinterNames().contains(name))
-            throw Failure{o.target + ": no such printer"};
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setPrinterName(name);
-        setUpPrinter(printer, o);
-        printJob(ctx, o, stream, printer, false);
-        break;
-    }
-    case Action::Png:
-        renderPreview(ctx, stream, o.page.value_or(1), QString::fromStdString(native(o.target)), false);
-        break;
-    case Action::Text: {
-        nx::TextFile source(fs), target(fs);
-        source.assign(stream);
-        const std::string out = native(o.target);
-        target.assign(out);
-        if (int rc = target.rewrite(); rc != 0) throw Failure{ioText(out, rc)};
-        nx::copyLines(source, target);
-        break;
-    }
-    case Action::Trace:
-        if (o.page) {
-            renderPreview(ctx, stream, *o.page, QString(), true);
-        } else {
-            // The calls of a real print job at --dpi, into a PDF that is thrown away.
-            if (!temp.isValid()) throw Failure{"no temporary directory"};
-            QPrinter printer(QPrinter::HighResolution);
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(temp.filePath(QStringLiteral("trace.pdf")));
-            printer.setPageSize(QPageSize(QPageSize::A4));
-            setUpPrinter(printer, o);
-            printJob(ctx, o, stream, printer, true);
-        }
-        std::fflush(stdout);
-        if (std::ferror(stdout)) throw Failure{"standard output: the trace could not be written"};
-        break;
-    case Action::Convert:
-    case Action::None:
-        break;
+        case Action::Pdf: printPdf(j); break;
+        case Action::Printer: printOnPrinter(j); break;
+        case Action::Png: writePng(j); break;
+        case Action::Text: writeText(j); break;
+        case Action::Trace: writeTrace(j); break;
+        case Action::Convert:
+        case Action::None: break;
     }
     if (services.terminationRequested) throw Failure{stream + ": a byte could not be read"};
     return 0;

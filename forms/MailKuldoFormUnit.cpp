@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "forms/MainPanel.h"
+#include "forms/WindowKit.h"
 #include "intake/paths.h"
 #include "mail/sending.h"
 #include "platform/files.h"
@@ -55,14 +56,7 @@ TMailKuldoForm::TMailKuldoForm(Globals& g)
     : QDialog(nullptr), g_(g), mailLibrary_(nx::kMapiLibraryName) {
     setObjectName(QStringLiteral("MailKuldoForm"));
     setWindowTitle(kCaption);
-    QFont face(QStringLiteral("MS Sans Serif"));
-    face.setPointSize(8);
-    setFont(face);
-    // The face colour of buttons as background.
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    nx::qt::styleWindow(*this, true);
     setSizeGripEnabled(false);
 
     StaticText2 = staticText(this, QStringLiteral("E-mail cím"), 8, 16, 52, 17);

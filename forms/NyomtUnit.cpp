@@ -20,9 +20,11 @@
 
 #include "forms/MailKuldoFormUnit.h"
 #include "forms/MainPanel.h"
+#include "forms/WindowKit.h"
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/painter_surface.h"
+#include "platform/qt/preview_image.h"
 #include "render/open_retry.h"
 #include "render/preview_page.h"
 #include "render/text_export.h"
@@ -39,36 +41,8 @@ const QString kSavePrompt = QStringLiteral("Hova:");
 const QString kSaveDone = QStringLiteral("A mentés megtörtént.");
 const QString kIoFailure = QStringLiteral(" IO hiba: ");
 
-// The window's progress bar as the core drives it. QProgressBar holds ints; file
-// sizes beyond that range are clamped. A maximum of 0 (an empty file) is shown as an
-// empty bar, not as Qt's busy indicator.
-class BarProgress final : public nx::Progress {
-public:
-    explicit BarProgress(QProgressBar& bar) : bar_(bar) {}
-    void setMaximum(std::int64_t maximum) override {
-        bar_.setRange(0, std::max(1, clamp(maximum)));
-    }
-    void setPosition(std::int64_t position) override { bar_.setValue(clamp(position)); }
-    void setStep(int step) override { step_ = step; }
-    void stepIt() override { bar_.setValue(clamp(std::int64_t{bar_.value()} + step_)); }
-
-private:
-    static int clamp(std::int64_t v) {
-        return static_cast<int>(std::clamp<std::int64_t>(v, 0, INT_MAX));
-    }
-    QProgressBar& bar_;
-    int step_ = 1;
-};
-
 void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(left, top, width, height);
-}
-
-// Where the window font is substituted by a wider face, a caption control grows to
-// its text instead of clipping it; the layout then works with the grown width.
-void fitWidth(QWidget* w) {
-    const int want = w->sizeHint().width();
-    if (want > w->width()) w->resize(want, w->height());
 }
 
 // The last-job copy is never consumed, whatever case its path is written in.
@@ -104,13 +78,7 @@ void TNyomtKep::paintEvent(QPaintEvent*) {
 
 TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
     setWindowTitle(kCaption);
-    QFont face(QStringLiteral("MS Sans Serif"));
-    face.setPointSize(8);
-    setFont(face);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
-    setPalette(pal);
-    setAutoFillBackground(true);
+    nx::qt::styleWindow(*this, true);
     resize(672, 506);  // design size, replaced by FormCreate
 
     Label1 = new QLabel(QStringLiteral("Label1"), this);
@@ -160,9 +128,9 @@ TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
                            FilebaNyomtatGomb, MailbeGomb, ReszletNyomt}) {
         b->setAutoDefault(false);
         b->setDefault(false);
-        fitWidth(b);
+        nx::qt::fitWidth(b);
     }
-    fitWidth(EgyOldal);
+    nx::qt::fitWidth(EgyOldal);
 
     // Tab order: Kinyomtat, ProgressBar1, the four navigation buttons, ScrollBox1,
     // FilebaNyomtatGomb, EgyOldal, MailbeGomb, ReszletNyomt.
@@ -219,9 +187,7 @@ QString TNyomt::pageLabelText(int page) {
     return QStringLiteral("Ez a %1. oldal").arg(page);
 }
 
-QColor TNyomt::windowColour() const {
-    return QApplication::palette().color(QPalette::Base);
-}
+QColor TNyomt::windowColour() const { return nx::qt::previewFill(); }
 
 int TNyomt::screenDpiY() const {
     return logicalDpiY();
@@ -233,22 +199,11 @@ void TNyomt::setPageLabel() {
     Label2->repaint();
 }
 
-// Image size and fill (activation steps 3 to 6): room for 80 columns and 66 lines of
-// the line interpreter's spacing in Courier New 11 pt, measured as the renderer
-// measures, at the screen's resolution.
+// The image at its place, sized for one page at the screen's resolution and filled
+// with the window colour.
 void TNyomt::prepareImage() {
     NyomtLista->move(8, 8);
-    QImage scratch(1, 1, QImage::Format_RGB32);
-    QPainter painter(&scratch);
-    nx::qt::PainterSurface surface(painter, screenDpiY(), windowColour());
-    surface.setFontFace("Courier New");
-    surface.setFontSize(11);
-    surface.setBold(false);
-    const int cellWidth = surface.textWidth("W");
-    const int cellHeight = surface.textHeight("W");
-    surface.flush();
-    painter.end();
-    const QSize size(80 * cellWidth, 66 * (cellHeight + 4));
+    const QSize size = nx::qt::previewSize(screenDpiY());
     NyomtLista->setPictureSize(size, windowColour());
     if (QWidget* area = NyomtLista->parentWidget()) area->resize(8 + size.width(), 8 + size.height());
     NyomtLista->update();
@@ -260,7 +215,7 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
     g_.previewText.assign(fileName);
     if (NyomtLista->picture.isNull()) prepareImage();
 
-    BarProgress progress(*ProgressBar1);
+    nx::qt::BarProgress progress(*ProgressBar1);
     nx::RenderContext ctx{
         g_.fs,
         g_.settings,
@@ -317,7 +272,7 @@ void TNyomt::UtolsoOldalClick(QObject*) {
     // reason it cannot be opened is reported. A missing file is not created.
     nx::openRetrying(file, false);
 
-    BarProgress progress(*ProgressBar1);
+    nx::qt::BarProgress progress(*ProgressBar1);
     int count = 0;
     try {
         std::int64_t size = 0;
@@ -360,7 +315,11 @@ void TNyomt::FormActivate(QObject*) {
     g_.pageCount = 1;
     setPageLabel();
     prepareImage();
-    Kinyomtat->setFocus(Qt::ActiveWindowFocusReason);
+    // A click that activated the window goes to the button it pressed.
+    if (QWidget* pressed = nx::qt::pressedControl(*this))
+        pressed->setFocus(Qt::MouseFocusReason);
+    else
+        Kinyomtat->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TNyomt::FormClose(QObject*) {

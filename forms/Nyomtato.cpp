@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "forms/NyomtUnit.h"
+#include "forms/WindowKit.h"
 #include "intake/intconv.h"
 #include "intake/watch.h"
 #include "intake/paths.h"
@@ -30,62 +31,13 @@ constexpr int kWatchInterval = 3000;
 constexpr int kOuterWidth = 199;
 constexpr int kOuterHeight = 482;
 
-// The core's progress on a QProgressBar. The bar only holds int values, so a job
-// larger than that is shown scaled; the bar is updated only when the shown value
-// moves, since the copy steps once per byte.
-class BarProgress final : public nx::Progress {
-public:
-    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
-
-    void setMaximum(std::int64_t maximum) override {
-        max_ = std::max<std::int64_t>(maximum, 0);
-        scale_ = max_ > INT_MAX ? (max_ / INT_MAX) + 1 : 1;
-        bar_->setRange(0, static_cast<int>(max_ / scale_));
-        show(true);
-    }
-    void setPosition(std::int64_t position) override {
-        pos_ = position;
-        show(true);
-    }
-    void setStep(int step) override { step_ = step; }
-    void stepIt() override {
-        pos_ += step_;
-        show(false);
-    }
-
-private:
-    void show(bool always) {
-        std::int64_t v = std::clamp<std::int64_t>(pos_, 0, max_) / scale_;
-        // About 200 visible steps are plenty; the last one always shows.
-        std::int64_t grain = std::max<std::int64_t>(1, (max_ / scale_) / 200);
-        if (always || v - shown_ >= grain || v < shown_ || pos_ >= max_) {
-            shown_ = v;
-            bar_->setValue(static_cast<int>(v));
-        }
-    }
-
-    QProgressBar* bar_;
-    std::int64_t max_ = 100;
-    std::int64_t scale_ = 1;
-    std::int64_t pos_ = 0;
-    std::int64_t shown_ = -1;
-    int step_ = 1;
-};
-
 QString cp(std::string_view bytes) { return nx::qt::fromCp1250(bytes); }
-
-// Grows a caption control to its text when the requested font is substituted by a
-// wider one, keeping its place and never past `right`.
-void fitWidth(QWidget* w, int right) {
-    int want = w->sizeHint().width();
-    if (want > w->width()) w->resize(std::min(want, std::max(w->width(), right - w->x())), w->height());
-}
 
 }  // namespace
 
 TNyomtat::TNyomtat(Globals& g) : QWidget(nullptr), g_(g) {
     setWindowTitle(cp("ZTL Nyomtat\xf3"));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    nx::qt::styleWindow(*this, false);
     resize(kOuterWidth, kOuterHeight);
 
     auto label = [this](const char* text, int x, int y, int w, int h) {
@@ -144,7 +96,7 @@ TNyomtat::TNyomtat(Globals& g) : QWidget(nullptr), g_(g) {
                        static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label5),
                        static_cast<QWidget*>(NyomtA3), static_cast<QWidget*>(ValtozoSormagassag),
                        static_cast<QWidget*>(AzonnalNyomtat), static_cast<QWidget*>(StaticText2)}) {
-        fitWidth(w, kOuterWidth - 8);
+        nx::qt::fitWidth(w, kOuterWidth - 8);
     }
 
     // The Tab key's path through the window.
@@ -213,7 +165,11 @@ void TNyomtat::FormActivate(QObject*) {
     }
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    NyomtSetup->setFocus(Qt::OtherFocusReason);
+    // A click that activated the window goes to the button it pressed.
+    if (QWidget* pressed = nx::qt::pressedControl(*this))
+        pressed->setFocus(Qt::MouseFocusReason);
+    else
+        NyomtSetup->setFocus(Qt::OtherFocusReason);
 }
 
 void TNyomtat::BetuKiir() {
@@ -268,7 +224,7 @@ void TNyomtat::Edit1KeyPress(QObject*, char& key) {
 
 void TNyomtat::setStatus(const QString& text) {
     Label1->setText(text);
-    fitWidth(Label1, kOuterWidth - 8);
+    nx::qt::fitWidth(Label1, kOuterWidth - 8);
     Label1->repaint();
 }
 
@@ -280,7 +236,7 @@ void TNyomtat::armWatch() {
 
 void TNyomtat::Kikuldes(std::string_view fileName) {
     nx::qt::QtPrintJob job(*g_.currentPrinter);
-    BarProgress progress(ProgressBar1);
+    nx::qt::BarProgress progress(*ProgressBar1);
     nx::RenderContext ctx{g_.fs, g_.settings, [this] { return ValtozoSormagassag->isChecked(); },
                           progress, g_.services};
     nx::printStream(ctx, fileName, job, NyomtA3->isChecked());
@@ -303,7 +259,7 @@ void TNyomtat::Figyeles(QObject*) {
     }
 
     setStatus(cp("Feldolgoz\xe1s..."));
-    BarProgress progress(ProgressBar1);
+    nx::qt::BarProgress progress(*ProgressBar1);
     const nx::TakenJob job = g_.jobs.copy(*jobPath, file, progress);
     if (job.copied.status != nx::JobCopyResult::Status::Copied) {
         // A copy that cannot be made or a job that cannot be read: nothing is printed,

@@ -1,5 +1,5 @@
 // The job copy: every byte of the job file through the character map into the
-// working copy and the last-job copy.
+// working copy and the last-job copy, or into one print-stream file.
 #include "intake/jobcopy.h"
 
 #include <vector>
@@ -17,22 +17,28 @@ constexpr int kMaxEmptyReads = 3;
 
 }  // namespace
 
-JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCopy,
-                      std::string_view lastJobCopy, Progress& progress) {
+namespace {
+
+// The copy into one or two destinations (the second may be empty: none).
+JobCopyResult copyInto(FileSystem& fs, ByteFile& job, std::string_view first,
+                       std::string_view second, Progress& progress) {
     JobCopyResult result;
 
     ByteFile work(fs);
-    work.assign(workingCopy);
+    work.assign(first);
     if (const int rc = work.rewrite()) {
-        job.close();
+        (void)job.close();  // the create's code is the one reported
         return {JobCopyResult::Status::CreateFailed, rc, 0};
     }
     ByteFile last(fs);
-    last.assign(lastJobCopy);
-    if (const int rc = last.rewrite()) {
-        work.close();
-        job.close();
-        return {JobCopyResult::Status::CreateFailed, rc, 0};
+    const bool two = !second.empty();
+    if (two) {
+        last.assign(second);
+        if (const int rc = last.rewrite()) {
+            (void)work.close();  // the create's code is the one reported
+            (void)job.close();
+            return {JobCopyResult::Status::CreateFailed, rc, 0};
+        }
     }
 
     std::int64_t size = 0;
@@ -60,15 +66,16 @@ JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCop
         if (got > 0) {
             // Bytes read before a failing one are kept, as a byte-wise copy keeps them.
             check(work.writeBlock(block.data(), got));
-            check(last.writeBlock(block.data(), got));
+            if (two) check(last.writeBlock(block.data(), got));
             result.bytes += static_cast<std::int64_t>(got);
             progress.setPosition(result.bytes);
             emptyReads = 0;
         }
         if (rc != kOk) {
-            last.close();
-            work.close();
-            job.close();
+            // The read's code is the one reported; the closes are best effort.
+            if (two) (void)last.close();
+            (void)work.close();
+            (void)job.close();
             result.status = JobCopyResult::Status::ReadFailed;
             result.code = rc;
             return result;
@@ -76,10 +83,22 @@ JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCop
         if (got == 0 && ++emptyReads >= kMaxEmptyReads) break;
     }
 
-    check(last.close());
+    if (two) check(last.close());
     check(work.close());
     check(job.close());
     return result;
+}
+
+}  // namespace
+
+JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCopy,
+                      std::string_view lastJobCopy, Progress& progress) {
+    return copyInto(fs, job, workingCopy, lastJobCopy, progress);
+}
+
+JobCopyResult convertJob(FileSystem& fs, ByteFile& job, std::string_view printStream,
+                         Progress& progress) {
+    return copyInto(fs, job, printStream, {}, progress);
 }
 
 }  // namespace nx

@@ -36,4 +36,9 @@ struct JobCopyResult {
 JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCopy,
                       std::string_view lastJobCopy, Progress& progress);
 
+// The same copy into one print-stream file (a host job converted for printing by
+// hand, as norvexa-print does).
+JobCopyResult convertJob(FileSystem& fs, ByteFile& job, std::string_view printStream,
+                         Progress& progress);
+
 }  // namespace nx

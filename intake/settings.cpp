@@ -92,6 +92,24 @@ Settings Settings::decode(const std::array<std::uint8_t, kRecordSize>& r) {
     return s;
 }
 
+int readSettingsRecord(ByteFile& file, Settings& settings) {
+    auto record = settings.encode();
+    const int readRc = file.readRecord(record.data());
+    settings = Settings::decode(record);
+    if (readRc != kOk) {
+        (void)file.close();  // the read's code is the one reported
+        return readRc;
+    }
+    return file.close();
+}
+
+int readSettingsFile(FileSystem& fs, std::string_view path, Settings& settings) {
+    ByteFile file(fs, Settings::kRecordSize);
+    file.assign(path);
+    if (const int rc = file.reset()) return rc;
+    return readSettingsRecord(file, settings);
+}
+
 void loadSettings(FileSystem& fs, Settings& settings, const ReportFn& report) {
     settings = Settings{};
     ByteFile file(fs, Settings::kRecordSize);
@@ -116,16 +134,7 @@ void loadSettings(FileSystem& fs, Settings& settings, const ReportFn& report) {
             rc = file.reset();
         }
 
-        // Bytes that are present replace the start of the defaults, also when the
-        // file is too short for a whole record.
-        auto record = settings.encode();
-        const int readRc = file.readRecord(record.data());
-        settings = Settings::decode(record);
-        if (readRc != kOk) {
-            file.close();
-            throw IoError(readRc);
-        }
-        check(file.close());
+        check(readSettingsRecord(file, settings));
     } catch (const IoError& e) {
         report(e.what());
     }

@@ -45,6 +45,13 @@ void skipFormFeeds(ByteFile& file, std::int64_t formFeeds) {
 
 }  // namespace
 
+ImageSize previewImageSize(Surface& surface) {
+    surface.setFontFace(kFontFace);
+    surface.setFontSize(11);
+    surface.setBold(false);
+    return {80 * surface.textWidth("W"), 66 * (surface.textHeight("W") + kLineGap)};
+}
+
 void renderPreviewPage(RenderContext& ctx, std::string_view dosPath, int page, Surface& image,
                        int width, int height) {
     ByteFile file(ctx.fs);

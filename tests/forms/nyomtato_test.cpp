@@ -323,6 +323,27 @@ TEST_F(MainWindowTest, LastJobButtonShowsTheLastJobCopyWithoutTouchingTheWatch) 
     EXPECT_EQ(drive.read(kLastJobCopy), "ELOZO\n");
 }
 
+// The click that brings the main window back after the preview closed: the mouse
+// goes down on a control of the inactive window, the window becomes active (its
+// activation handler runs), the mouse comes up. The control gets its click.
+TEST_F(MainWindowTest, TheClickThatActivatesTheWindowPressesTheControlUnderIt) {
+    drive.write(kLastJobCopy, "ELOZO\n");
+    start();
+    showMain();
+    QTest::mouseClick(w().LegutobbiNyGomb, Qt::LeftButton);
+    focusWindow(*g().Nyomt);
+    QTest::keyClick(g().Nyomt, Qt::Key_Escape);
+    ASSERT_FALSE(g().Nyomt->isVisible());
+    ASSERT_FALSE(w().isActiveWindow());
+
+    const bool before = w().ValtozoSormagassag->isChecked();
+    QTest::mousePress(w().ValtozoSormagassag, Qt::LeftButton, {}, QPoint(5, 5));
+    focusWindow(w());  // the window system activates the window clicked on
+    QTest::mouseRelease(w().ValtozoSormagassag, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_NE(w().ValtozoSormagassag->isChecked(), before);
+    EXPECT_EQ(QApplication::focusWidget(), w().ValtozoSormagassag);
+}
+
 // --- settings and presence marker ----------------------------------------------
 
 TEST_F(MainWindowTest, SettingsSurviveTwoRunsAndTheMarkerLivesWithTheWindow) {

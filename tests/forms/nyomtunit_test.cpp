@@ -14,6 +14,10 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,6 +124,25 @@ protected:
     nx::test::ScriptedDialogs dialogs;
     std::unique_ptr<nx::app::Program> program;
 };
+
+// norvexa-print draws a preview page as the window shows it: the same image, pixel
+// for pixel, size and fill included.
+TEST_F(PreviewWindow, NorvexaPrintDrawsThePreviewPageAsTheWindowDoes) {
+    const std::string sample = std::string(NORVEXA_SOURCE_DIR) + "/samples/invoice.txt";
+    std::ifstream in(sample, std::ios::binary);
+    const std::string job{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(job.empty());
+    openFromWatch(job);
+    click(preview().KovetkezoOldal);
+    ASSERT_EQ(pageLabel(), "Ez a 2. oldal");
+
+    const std::string png = (drive.root() / "page2.png").string();
+    const std::string cmd = std::string(NORVEXA_PRINT) + " '" + sample + "' --png '" + png + "' --page 2";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const QImage tool = QImage(QString::fromStdString(png)).convertToFormat(image().format());
+    EXPECT_EQ(tool.size(), image().size());
+    EXPECT_TRUE(tool == image());
+}
 
 // ---------------------------------------------------------------------------------
 // Opening and paging
