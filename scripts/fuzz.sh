@@ -54,11 +54,9 @@ cc="${CC:-clang}"
 cxx="${CXX:-clang++}"
 command -v "$cxx" >/dev/null || { echo "fuzz.sh: $cxx not found (install clang)" >&2; exit 1; }
 
-# Warnings are not fatal here: the main build (g++) holds the code to -Werror, and
-# a clang-only warning must not stop the fuzzing.
-cmake -S "$top" -B "$build" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVEXA_WERROR=OFF -DNORVEXA_FUZZ=ON \
-  -DNORVEXA_BUILD_QT=OFF -DNORVEXA_BUILD_TESTS=OFF -DNORVEXA_BUILD_BENCH=OFF >/dev/null
+# The fuzz preset; warnings are not fatal there: the ci and core presets hold the
+# code to -Werror, and a new compiler's warning must not stop the fuzzing.
+(cd "$top" && cmake --preset fuzz -B "$build" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx") >/dev/null
 cmake --build "$build" -j"$jobs" --target norvexa_fuzz_seeds "${targets[@]}"
 
 # Seed corpora, made afresh from the job files.

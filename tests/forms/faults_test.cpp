@@ -56,9 +56,10 @@ Expect ended(const FileCall& c) {
     return e;
 }
 
-// The copy phase of a watch cycle (steps 3 to 9), the same whether the job is then
-// printed or shown. `used` is where the copy's output is first used (the print's
-// or the preview's open of the working copy). Returns false for calls after it.
+// The copy phase of a watch cycle (choosing the job, copying it, closing the three
+// files), the same whether the job is then printed or shown. `used` is where the
+// copy's output is first used (the print's or the preview's open of the working
+// copy). Returns false for calls after it.
 bool expectCopyPhase(const FileCall& c, int used, Expect& e) {
     // The job's first probe is the check for writers; later ones come after the copy.
     const bool check = onJob(c) && c.op == FileOp::Probe && c.index == 1;
