@@ -58,7 +58,14 @@ TMailKuldoForm::TMailKuldoForm(Globals& g)
     setWindowTitle(kCaption);
     nx::qt::styleWindow(*this, true);
     setSizeGripEnabled(false);
+    createControls();
+    hideRecipientName();
+    setTabPath();
+    connectHandlers();
+    applyOuterSize();
+}
 
+void TMailKuldoForm::createControls() {
     StaticText2 = staticText(this, QStringLiteral("E-mail cím"), 8, 16, 52, 17);
     Eemailcim = editBox(this, 88, 16, 249, 21);
     StaticText3 = staticText(this, QStringLiteral("Üzenet tárgya"), 8, 48, 70, 17);
@@ -84,14 +91,18 @@ TMailKuldoForm::TMailKuldoForm(Globals& g)
     ESajatMailCim->setObjectName(QStringLiteral("ESajatMailCim"));
     StaticText5->setObjectName(QStringLiteral("StaticText5"));
     ESajatNev->setObjectName(QStringLiteral("ESajatNev"));
+}
 
+void TMailKuldoForm::hideRecipientName() {
     // The recipient's name and its label are never shown: the message names the
     // recipient by the address.
     StaticText1->setVisible(false);
     StaticText1->setEnabled(false);
     Ecimzett->setVisible(false);
     Ecimzett->setEnabled(false);
+}
 
+void TMailKuldoForm::setTabPath() {
     // Tab order: Ecimzett, Eemailcim, Etargy, KuldesGomb, MegseGomb, ESajatMailCim,
     // ESajatNev.
     setTabOrder(Ecimzett, Eemailcim);
@@ -100,13 +111,13 @@ TMailKuldoForm::TMailKuldoForm(Globals& g)
     setTabOrder(KuldesGomb, MegseGomb);
     setTabOrder(MegseGomb, ESajatMailCim);
     setTabOrder(ESajatMailCim, ESajatNev);
+}
 
+void TMailKuldoForm::connectHandlers() {
     connect(KuldesGomb, &QPushButton::clicked, this,
             [this] { g_.dispatcher.run([this] { KuldesGombClick(KuldesGomb); }); });
     connect(MegseGomb, &QPushButton::clicked, this,
             [this] { g_.dispatcher.run([this] { MegseGombClick(MegseGomb); }); });
-
-    applyOuterSize();
 }
 
 TMailKuldoForm::~TMailKuldoForm() = default;

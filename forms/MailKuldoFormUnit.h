@@ -59,6 +59,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The construction, step by step.
+    void createControls();
+    void hideRecipientName();
+    void setTabPath();
+    void connectHandlers();
+
     QWidget* mainWindow() const;
     void applyOuterSize();
 

@@ -80,7 +80,15 @@ TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
     setWindowTitle(kCaption);
     nx::qt::styleWindow(*this, true);
     resize(672, 506);  // design size, replaced by FormCreate
+    createControls();
+    fitCaptions();
+    setTabPath();
+    watchEscape();
+    connectHandlers();
+    run(&TNyomt::FormCreate, this);
+}
 
+void TNyomt::createControls() {
     Label1 = new QLabel(QStringLiteral("Label1"), this);
     place(Label1, 16, 8, 32, 13);
     Label2 = new QLabel(QStringLiteral("Label2"), this);
@@ -123,7 +131,9 @@ TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
     place(MailbeGomb, 480, 440, 75, 17);
     ReszletNyomt = new QPushButton(QStringLiteral("&Részlet nyomt."), this);
     place(ReszletNyomt, 392, 440, 75, 17);
+}
 
+void TNyomt::fitCaptions() {
     for (QPushButton* b : {Kinyomtat, ElsoOldal, ElozoOldal, KovetkezoOldal, UtolsoOldal,
                            FilebaNyomtatGomb, MailbeGomb, ReszletNyomt}) {
         b->setAutoDefault(false);
@@ -131,7 +141,9 @@ TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
         nx::qt::fitWidth(b);
     }
     nx::qt::fitWidth(EgyOldal);
+}
 
+void TNyomt::setTabPath() {
     // Tab order: Kinyomtat, ProgressBar1, the four navigation buttons, ScrollBox1,
     // FilebaNyomtatGomb, EgyOldal, MailbeGomb, ReszletNyomt.
     const std::vector<QWidget*> order = {Kinyomtat,   ProgressBar1,      ElsoOldal,
@@ -139,7 +151,9 @@ TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
                                          ScrollBox1,  FilebaNyomtatGomb, EgyOldal,
                                          MailbeGomb,  ReszletNyomt};
     for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
 
+void TNyomt::watchEscape() {
     // Esc is handled per control (see eventFilter); other keys keep their usual meaning.
     for (QWidget* w : {static_cast<QWidget*>(Kinyomtat), static_cast<QWidget*>(ElsoOldal),
                        static_cast<QWidget*>(ElozoOldal), static_cast<QWidget*>(KovetkezoOldal),
@@ -149,7 +163,9 @@ TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
                        static_cast<QWidget*>(ReszletNyomt)}) {
         w->installEventFilter(this);
     }
+}
 
+void TNyomt::connectHandlers() {
     connect(Kinyomtat, &QPushButton::clicked, this,
             [this] { run(&TNyomt::KinyomtatClick, Kinyomtat); });
     connect(ElsoOldal, &QPushButton::clicked, this,
@@ -164,8 +180,6 @@ TNyomt::TNyomt(Globals& g) : QWidget(nullptr), g_(g) {
             [this] { run(&TNyomt::FilebaNyomtatGombClick, FilebaNyomtatGomb); });
     connect(MailbeGomb, &QPushButton::clicked, this,
             [this] { run(&TNyomt::MailbeGombClick, MailbeGomb); });
-
-    run(&TNyomt::FormCreate, this);
 }
 
 TNyomt::~TNyomt() = default;

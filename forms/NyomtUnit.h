@@ -100,6 +100,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The construction, step by step.
+    void createControls();
+    void fitCaptions();     // captions grow where a wider face stands in for the font
+    void setTabPath();      // the Tab key's path through the window
+    void watchEscape();     // Esc is taken per control (see eventFilter)
+    void connectHandlers();
+
     void setPageLabel();
     void prepareImage();
     QColor windowColour() const;

@@ -39,7 +39,15 @@ TNyomtat::TNyomtat(Globals& g) : QWidget(nullptr), g_(g) {
     setWindowTitle(cp("ZTL Nyomtat\xf3"));
     nx::qt::styleWindow(*this, false);
     resize(kOuterWidth, kOuterHeight);
+    createControls();
+    fitCaptions();
+    setTabPath();
+    createWatchTimer();
+    connectHandlers();
+    g_.dispatcher.run([this] { FormCreate(this); });
+}
 
+void TNyomtat::createControls() {
     auto label = [this](const char* text, int x, int y, int w, int h) {
         auto* l = new QLabel(cp(text), this);
         l->setGeometry(x, y, w, h);
@@ -90,7 +98,9 @@ TNyomtat::TNyomtat(Globals& g) : QWidget(nullptr), g_(g) {
     KilepesGomb = button("&Program befejez\xe9se", 16, 384, 153, 25);
     StaticText2 = label("Norvexa 1.06 verzi\xf3", 16, 424, 106, 17);
     StaticText2->setAlignment(Qt::AlignCenter);
+}
 
+void TNyomtat::fitCaptions() {
     for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(StaticText1),
                        static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label3),
                        static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label5),
@@ -98,17 +108,22 @@ TNyomtat::TNyomtat(Globals& g) : QWidget(nullptr), g_(g) {
                        static_cast<QWidget*>(AzonnalNyomtat), static_cast<QWidget*>(StaticText2)}) {
         nx::qt::fitWidth(w, kOuterWidth - 8);
     }
+}
 
-    // The Tab key's path through the window.
+void TNyomtat::setTabPath() {
     QWidget* order[] = {NyomtSetup, KilepesGomb, MaskEdit1,      MaskEdit2,
                         ValtozoSormagassag, Edit1, Edit2, Edit3, Edit4,
                         AzonnalNyomtat, LegutobbiNyGomb, NyomtA3};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
 
+void TNyomtat::createWatchTimer() {
     Timer1 = new QTimer(this);
     Timer1->setSingleShot(true);
     Timer1->setInterval(kWatchInterval);
+}
 
+void TNyomtat::connectHandlers() {
     auto dispatch = [this](auto handler) {
         return [this, handler] { g_.dispatcher.run([this, handler] { (this->*handler)(this); }); };
     };
@@ -122,8 +137,6 @@ TNyomtat::TNyomtat(Globals& g) : QWidget(nullptr), g_(g) {
         if ((g_.settings.variableLineHeight != 0) != on)
             g_.settings.variableLineHeight = on ? 1 : 0;
     });
-
-    g_.dispatcher.run([this] { FormCreate(this); });
 }
 
 TNyomtat::~TNyomtat() {

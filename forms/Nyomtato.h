@@ -83,6 +83,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The construction, step by step.
+    void createControls();
+    void fitCaptions();     // captions grow where a wider face stands in for the font
+    void setTabPath();      // the Tab key's path through the window
+    void createWatchTimer();
+    void connectHandlers();
+
     void boxExit(QObject* box);
     void boxKeyPress(QObject* box, char key);
     Globals& g_;

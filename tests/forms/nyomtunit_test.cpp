@@ -561,34 +561,47 @@ TEST_F(PreviewWindow, MailExportThatCannotCreateTheAttachmentShowsNoMailWindow) 
 // ---------------------------------------------------------------------------------
 // Geometry
 
+// What the user sees at the sizes the window is made with and larger: every
+// control inside the window, none over another, the page area taking the free width and height, the buttons along
+// the bottom edge in their order, the print button in the bottom right corner.
 TEST_F(PreviewWindow, ResizeLaysTheControlsOutAlongTheEdges) {
     openLastJob(threePages());
     TNyomt& p = preview();
-    p.resize(672, 506);
-    QCoreApplication::processEvents();
-    ASSERT_EQ(p.size(), QSize(672, 506));
-    // Captions that do not fit in a substituted font widen their control; the
-    // layout follows the widths the controls have.
-    const int kin = p.Kinyomtat->width();
-    const int fileba = p.FilebaNyomtatGomb->width();
-    const int egy = p.EgyOldal->width();
-    const int reszlet = p.ReszletNyomt->width();
-    const int nav = p.ElsoOldal->width();
-    EXPECT_EQ(p.ScrollBox1->geometry(), QRect(16, 32, 640, 416));
-    EXPECT_EQ(p.Kinyomtat->geometry(), QRect(672 - kin - 8, 457, kin, 41));
-    EXPECT_EQ(p.FilebaNyomtatGomb->pos(), QPoint(672 - kin - 8 - fileba - 8, 457));
-    EXPECT_EQ(p.MailbeGomb->pos(), QPoint(672 - kin - 8 - fileba - 8, 481));  // bottoms aligned
-    EXPECT_EQ(p.ReszletNyomt->pos(), QPoint(672 - kin - 8 - fileba - 8 - reszlet - 8, 481));
-    EXPECT_EQ(p.EgyOldal->pos(), QPoint(672 - kin - 8 - fileba - 8 - egy - 8, 457));
-    EXPECT_EQ(p.ElsoOldal->pos(), QPoint(16, 457));
-    EXPECT_EQ(p.ElozoOldal->pos(), QPoint(16 + nav + 16, 457));
-    EXPECT_EQ(p.KovetkezoOldal->x(), p.ElozoOldal->x() + p.ElozoOldal->width() + 16);
-    EXPECT_EQ(p.UtolsoOldal->x(), p.KovetkezoOldal->x() + p.KovetkezoOldal->width() + 16);
-    EXPECT_EQ(p.UtolsoOldal->y(), 457);
-    EXPECT_EQ(p.Label2->pos(), QPoint(p.UtolsoOldal->x() + p.UtolsoOldal->width() + 16, 457 + 6));
-    EXPECT_EQ(p.ProgressBar1->pos(), QPoint(354, 8));
-    EXPECT_EQ(p.Label1->pos(), QPoint(16, 8));
-    EXPECT_EQ(p.NyomtLista->pos(), QPoint(8, 8));
+    const std::vector<QWidget*> controls = {p.Label1,      p.ProgressBar1,   p.ScrollBox1, p.ElsoOldal,
+                                            p.ElozoOldal,  p.KovetkezoOldal, p.UtolsoOldal, p.Label2,
+                                            p.EgyOldal,    p.FilebaNyomtatGomb, p.ReszletNyomt,
+                                            p.MailbeGomb,  p.Kinyomtat};
+    for (const QSize size : {TNyomt::creationSize({1024, 768}), QSize(900, 700), QSize(1280, 960)}) {
+        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+        p.resize(size);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(p.size(), size);
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            EXPECT_TRUE(p.rect().contains(controls[i]->geometry())) << controls[i]->metaObject()->className() << i;
+            for (std::size_t k = i + 1; k < controls.size(); ++k)
+                EXPECT_FALSE(controls[i]->geometry().intersects(controls[k]->geometry())) << i << " and " << k;
+        }
+        // The page area: from its place to 16 from the right edge, down to just
+        // above the row of buttons.
+        const QRect page = p.ScrollBox1->geometry();
+        EXPECT_EQ(page.topLeft(), QPoint(16, 32));
+        EXPECT_EQ(size.width() - (page.right() + 1), 16);
+        const int row = p.ElsoOldal->y();
+        EXPECT_GE(row - (page.bottom() + 1), 0);
+        EXPECT_LE(row - (page.bottom() + 1), 16);
+        // The print button in the corner, the others along the bottom, left to right.
+        const QRect print = p.Kinyomtat->geometry();
+        EXPECT_EQ(QPoint(size.width() - (print.right() + 1), size.height() - (print.bottom() + 1)),
+                  QPoint(8, 8));
+        EXPECT_EQ(p.MailbeGomb->geometry().bottom(), print.bottom());
+        const std::vector<QWidget*> leftToRight = {p.ElsoOldal, p.ElozoOldal, p.KovetkezoOldal, p.UtolsoOldal,
+                                                   p.Label2,    p.EgyOldal,   p.FilebaNyomtatGomb, p.Kinyomtat};
+        for (std::size_t i = 1; i < leftToRight.size(); ++i) {
+            EXPECT_LT(leftToRight[i - 1]->geometry().right(), leftToRight[i]->x()) << i;
+            EXPECT_GE(leftToRight[i]->y(), row) << i;
+        }
+        EXPECT_EQ(p.NyomtLista->pos(), QPoint(8, 8));
+    }
 }
 
 TEST(PreviewWindowCreation, SizeFollowsTheScreen) {
@@ -613,6 +626,13 @@ TEST_F(PreviewWindow, ControlsHaveTheirCaptionsAndTabOrder) {
     EXPECT_EQ(p.ReszletNyomt->text(), cp("&R\xe9szlet nyomt."));
 
     openLastJob(threePages());
+    // Every caption shows whole, also where a wider face stands in for the font.
+    for (QWidget* w : {static_cast<QWidget*>(p.Kinyomtat), static_cast<QWidget*>(p.ElsoOldal),
+                       static_cast<QWidget*>(p.ElozoOldal), static_cast<QWidget*>(p.KovetkezoOldal),
+                       static_cast<QWidget*>(p.UtolsoOldal), static_cast<QWidget*>(p.FilebaNyomtatGomb),
+                       static_cast<QWidget*>(p.EgyOldal), static_cast<QWidget*>(p.MailbeGomb),
+                       static_cast<QWidget*>(p.ReszletNyomt)})
+        EXPECT_LE(w->sizeHint().width(), w->width()) << w->metaObject()->className();
     const QWidget* expected[] = {p.ElsoOldal, p.ElozoOldal, p.KovetkezoOldal, p.UtolsoOldal,
                                  p.FilebaNyomtatGomb, p.EgyOldal, p.MailbeGomb, p.ReszletNyomt,
                                  p.Kinyomtat};
