@@ -174,7 +174,7 @@ void BM_ByteReads(benchmark::State& state) {
         bool atEnd = false;
         while (in.eof(atEnd) == 0 && !atEnd && in.read(b) == 0) sum += b;
         benchmark::DoNotOptimize(sum);
-        in.close();
+        (void)in.close();  // read only
     }
     state.SetBytesProcessed(state.iterations() * 10 * kMB);
 }

@@ -14,7 +14,7 @@ void printStream(RenderContext& ctx, std::string_view dosPath, PrintJob& job, bo
     job.setLandscape(landscape);
     if (!job.begin()) {
         // Nothing was printed: report it, so that the caller keeps the job file.
-        file.close();
+        (void)file.close();  // read only: the refused job is what is reported
         throw IoError(kDeviceWriteFault);
     }
 
@@ -52,7 +52,7 @@ void printStream(RenderContext& ctx, std::string_view dosPath, PrintJob& job, bo
     } catch (...) {
         // Nothing half-printed reaches the printer.
         job.abort();
-        file.close();
+        (void)file.close();  // read only: the first failure is what is reported
         throw;
     }
 

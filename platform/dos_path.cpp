@@ -1,0 +1,117 @@
+#include "platform/dos_path.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/cp1250_utf8.h"
+
+namespace nx {
+
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+class HostDirectories final : public EntryMatcher {
+public:
+    std::string matchEntry(const std::string& dir, const std::string& name) const override {
+        if (name == "." || name == "..") return name;
+        DIR* d = ::opendir(dir.c_str());
+        if (!d) return {};
+        std::string found;
+        while (const dirent* e = ::readdir(d)) {
+            const std::string_view entry(e->d_name);
+            if (entry == name) {
+                found = name;
+                break;
+            }
+            if (found.empty() && equalsNoCase(entry, name)) found = std::string(entry);
+        }
+        ::closedir(d);
+        return found;
+    }
+};
+
+}  // namespace
+
+const EntryMatcher& hostDirectories() {
+    static const HostDirectories instance;
+    return instance;
+}
+
+DriveTable::DriveTable(std::string driveC) : driveC_(std::move(driveC)) {
+    while (driveC_.size() > 1 && driveC_.back() == '/') driveC_.pop_back();
+}
+
+DriveTable DriveTable::fromCommandLine(int argc, const char* const* argv) {
+    static constexpr std::string_view kOption = "--drive-c";
+    for (int i = 1; i < argc; ++i) {
+        if (!argv[i]) continue;
+        const std::string_view arg(argv[i]);
+        if (arg == kOption && i + 1 < argc && argv[i + 1]) return DriveTable(argv[i + 1]);
+        if (arg.size() > kOption.size() + 1 && arg.substr(0, kOption.size()) == kOption &&
+            arg[kOption.size()] == '=')
+            return DriveTable(std::string(arg.substr(kOption.size() + 1)));
+    }
+    if (const char* env = std::getenv("NORVEXA_DRIVE_C"); env && *env) return DriveTable(env);
+    return DriveTable(defaultDriveC());
+}
+
+std::string DriveTable::defaultDriveC() {
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.local/share/norvexa/drive_c";
+    return "/tmp/norvexa/drive_c";
+}
+
+std::string DriveTable::resolve(std::string_view dosPathIn, const EntryMatcher& entries) const {
+    // Paths inside the program are code page 1250 text (a name typed with accents);
+    // host names are UTF-8. A path that already is UTF-8 (a native path from the
+    // command line) is taken as it stands.
+    const std::string converted = isUtf8(dosPathIn) ? std::string() : cp1250ToUtf8(dosPathIn);
+    const std::string_view dosPath = converted.empty() ? dosPathIn : std::string_view(converted);
+    if (!dosPath.empty() && dosPath.front() == '/') return std::string(dosPath);
+
+    std::string base;
+    std::string_view rest = dosPath;
+    bool matching = true;  // components are matched while every one before exists
+    if (rest.size() >= 2 && rest[1] == ':' && (rest[0] == 'c' || rest[0] == 'C')) {
+        base = driveC_;
+        rest.remove_prefix(2);
+    } else {
+        char cwd[4096];
+        base = ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string(".");
+        matching = false;  // a relative name keeps its spelling
+    }
+
+    std::string out = base;
+    std::size_t i = 0;
+    while (i <= rest.size()) {
+        std::size_t j = i;
+        while (j < rest.size() && rest[j] != '\\' && rest[j] != '/') ++j;
+        const std::string comp(rest.substr(i, j - i));
+        if (!comp.empty()) {
+            std::string name = comp;
+            if (matching) {
+                const std::string hit = entries.matchEntry(out, comp);
+                if (hit.empty())
+                    matching = false;
+                else
+                    name = hit;
+            }
+            if (out.empty() || out.back() != '/') out += '/';
+            out += name;
+        }
+        i = j + 1;
+    }
+    return out;
+}
+
+}  // namespace nx
