@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         drive.write("c:\\norvexa\\config.dta", "");
         drive.write("c:\\talvera\\wnyomtat.txt", "");
         // "Árvíztűrő" in UTF-8, as the host directory's name.
-        std::filesystem::create_directories(
-            drive.fs().drives().driveC() + "/\xc3\x81rv\xc3\xadzt\xc5\xb1r\xc5\x91/sub");
+        drive.backend().makeDirectory(drive.fs().drives().driveC() +
+                                      "/\xc3\x81rv\xc3\xadzt\xc5\xb1r\xc5\x91/sub");
         return true;
     }();
     (void)prepared;
@@ -43,8 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path(reinterpret_cast<const char*>(data), size);
     if (path.find('\0') != std::string::npos) return 0;  // no typed name holds a NUL
     const nx::DriveTable& table = drive.fs().drives();
-    const std::string host = table.resolve(path);
-    expect(host == table.resolve(path), "resolution is not repeatable", path);
+    const nx::EntryMatcher& entries = drive.backend();
+    const std::string host = table.resolve(path, entries);
+    expect(host == table.resolve(path, entries), "resolution is not repeatable", path);
 
     if (isDriveC(path)) {
         const std::string& root = table.driveC();
@@ -53,12 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "drive C path outside drive C", host);
         expect(host.find('\\') == std::string::npos, "backslash left in a host path", host);
 
-        std::error_code ec;
-        if (std::filesystem::exists(host, ec)) {
-            expect(table.resolve(withCase(path, true)) == host, "upper case resolves elsewhere",
-                   path);
-            expect(table.resolve(withCase(path, false)) == host, "lower case resolves elsewhere",
-                   path);
+        if (drive.backend().exists(host)) {
+            expect(table.resolve(withCase(path, true), entries) == host,
+                   "upper case resolves elsewhere", path);
+            expect(table.resolve(withCase(path, false), entries) == host,
+                   "lower case resolves elsewhere", path);
         }
     } else if (!path.empty() && path[0] == '/') {
         // A native path; only a name that is not UTF-8 is converted from code page 1250.

@@ -1,23 +1,20 @@
-// Shared pieces of the fuzz targets: a drive C made once per process on a
-// memory-backed directory, a reader for the option bytes in front of an input,
+// Shared pieces of the fuzz targets: a drive C kept in memory, a reader for the option bytes in front of an input,
 // a one-shot fault plan on the file layer, and the failure exit.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
+#include "platform/memory_backend.h"
 #include "platform/services.h"
+#include "tests/support/recording.h"
 
 namespace nx::fuzz {
 
@@ -31,9 +28,9 @@ inline void expect(bool ok, const char* what, const std::string& detail = {}) {
     if (!ok) fail(what, detail);
 }
 
-// Drive C with its service directory "norvexa" and one host program directory.
-// Made once per process, in /dev/shm when it is there, so that a file per input
-// costs no disk traffic; removed when the process ends normally.
+// Drive C with its service directory "norvexa" and one host program directory,
+// kept in memory: a file per input costs no system call, and retries that pause
+// move the backend's clock on instead of waiting. Made once per process.
 class FuzzDrive {
 public:
     static FuzzDrive& instance() {
@@ -41,52 +38,29 @@ public:
         return drive;
     }
 
-    FileSystem& fs() { return *fs_; }
-    std::string host(std::string_view dosPath) const { return fs_->hostPath(dosPath); }
+    FileSystem& fs() { return fs_; }
+    MemoryBackend& backend() { return backend_; }
+    std::string host(std::string_view dosPath) const { return fs_.hostPath(dosPath); }
 
-    void write(std::string_view dosPath, const std::uint8_t* data, std::size_t size) const {
-        std::ofstream out(host(dosPath), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        if (!out) fail("cannot write the input file", host(dosPath));
+    void write(std::string_view dosPath, const std::uint8_t* data, std::size_t size) {
+        backend_.put(host(dosPath), std::string_view(reinterpret_cast<const char*>(data), size));
     }
-    void write(std::string_view dosPath, std::string_view bytes) const {
-        write(dosPath, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    }
-    std::string read(std::string_view dosPath) const {
-        std::ifstream in(host(dosPath), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    bool exists(std::string_view dosPath) const {
-        return std::filesystem::exists(host(dosPath));
-    }
-    void remove(std::string_view dosPath) const {
-        std::error_code ec;
-        std::filesystem::remove(host(dosPath), ec);
-    }
+    void write(std::string_view dosPath, std::string_view bytes) { backend_.put(host(dosPath), bytes); }
+    std::string read(std::string_view dosPath) const { return backend_.get(host(dosPath)).value_or(""); }
+    bool exists(std::string_view dosPath) const { return backend_.exists(host(dosPath)); }
+    void remove(std::string_view dosPath) { backend_.remove(host(dosPath)); }
 
     FuzzDrive(const FuzzDrive&) = delete;
     FuzzDrive& operator=(const FuzzDrive&) = delete;
-    ~FuzzDrive() {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
 
 private:
-    FuzzDrive() {
-        std::filesystem::path base = "/dev/shm";
-        std::error_code ec;
-        if (!std::filesystem::is_directory(base, ec) || access(base.c_str(), W_OK) != 0)
-            base = std::filesystem::temp_directory_path();
-        std::string tmpl = (base / "norvexa-fuzz-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) fail("mkdtemp", tmpl);
-        root_ = tmpl;
-        std::filesystem::create_directory(root_ / "norvexa");
-        std::filesystem::create_directory(root_ / "talvera");
-        fs_ = std::make_unique<FileSystem>(DriveTable(root_.string()));
+    FuzzDrive() : fs_(DriveTable("/c"), backend_) {
+        backend_.makeDirectory("/c/norvexa");
+        backend_.makeDirectory("/c/talvera");
     }
 
-    std::filesystem::path root_;
-    std::unique_ptr<FileSystem> fs_;
+    MemoryBackend backend_;
+    FileSystem fs_;
 };
 
 // Takes option bytes off the front of an input; a missing byte reads as 0.
@@ -156,6 +130,25 @@ public:
 
 private:
     FileSystem& fs_;
+};
+
+// Lends a recording surface a list of calls kept from one execution to the next, so
+// that a long run of drawing calls does not grow a fresh list (and fault in fresh
+// pages) for every input. `pool` outlives the surface.
+class ReusedCalls {
+public:
+    ReusedCalls(test::RecordingSurface& surface, std::vector<test::RecordingSurface::Op>& pool)
+        : surface_(surface), pool_(pool) {
+        surface_.ops.swap(pool_);
+        surface_.ops.clear();
+    }
+    ~ReusedCalls() { surface_.ops.swap(pool_); }
+    ReusedCalls(const ReusedCalls&) = delete;
+    ReusedCalls& operator=(const ReusedCalls&) = delete;
+
+private:
+    test::RecordingSurface& surface_;
+    std::vector<test::RecordingSurface::Op>& pool_;
 };
 
 // Services that count termination requests and error boxes.

@@ -60,6 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         drive.write(kStream, stream, streamSize);
 
     nx::test::RecordingSurface image;
+    image.recordMeasurements = false;  // only the drawing is checked
+    static std::vector<nx::test::RecordingSurface::Op> imagePool;
+    const nx::fuzz::ReusedCalls reuseImage(image, imagePool);
     nx::test::RecordingProgress progress;
     nx::test::RecordingServices services;
     nx::RenderContext ctx{drive.fs(), settings, nx::fuzz::checkBoxPattern(pattern), progress,
@@ -114,6 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         atPreviewOrigin.leftMargin = 8;
         atPreviewOrigin.topMargin = 8;
         nx::test::RecordingPrintJob job;
+        job.page.recordMeasurements = false;
+        static std::vector<nx::test::RecordingSurface::Op> jobPool;
+        const nx::fuzz::ReusedCalls reuseJob(job.page, jobPool);
         nx::test::RecordingProgress printProgress;
         nx::RenderContext printCtx{drive.fs(), atPreviewOrigin,
                                    nx::fuzz::checkBoxPattern(pattern), printProgress, services};

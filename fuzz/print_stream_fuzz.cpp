@@ -41,6 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     drive.write(kStream, in.rest(), in.restSize());
 
     nx::test::RecordingPrintJob job;
+    job.page.recordMeasurements = false;  // only the drawing is checked
+    static std::vector<nx::test::RecordingSurface::Op> pool;
+    const nx::fuzz::ReusedCalls reuse(job.page, pool);
     const bool refused = (options & 16) != 0;
     job.beginResult = !refused;
     nx::test::RecordingProgress progress;

@@ -2,6 +2,7 @@
 // working copy and the last-job copy, or into one print-stream file.
 #include "intake/jobcopy.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "intake/charmap.h"
@@ -11,6 +12,7 @@ namespace nx {
 namespace {
 
 constexpr std::size_t kBlock = 256 * 1024;
+constexpr std::int64_t kMinBlock = 4096;
 // Reads that find nothing although the size says more is there (the file was cut
 // while we looked) are given up after a few tries.
 constexpr int kMaxEmptyReads = 3;
@@ -47,7 +49,9 @@ JobCopyResult copyInto(FileSystem& fs, ByteFile& job, std::string_view first,
     progress.setMaximum(size);
     progress.setStep(1);
 
-    std::vector<std::uint8_t> block(kBlock);
+    // A small job needs no large block (nor the clearing of one).
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(
+        std::clamp<std::int64_t>(size, kMinBlock, static_cast<std::int64_t>(kBlock))));
     const auto& table = charMapTable();
     int emptyReads = 0;
     for (;;) {

@@ -2,7 +2,6 @@
 #include "intake/settings.h"
 
 #include <chrono>
-#include <thread>
 
 #include "intake/intconv.h"
 #include "intake/paths.h"
@@ -119,17 +118,18 @@ void loadSettings(FileSystem& fs, Settings& settings, const ReportFn& report) {
     // failure is reported, the defaults (or what could be read) stay, and the
     // marker is written all the same.
     try {
-        const auto deadline = std::chrono::steady_clock::now() + kOpenRetryFor;
+        Clock& clock = fs.clock();
+        const auto deadline = clock.now() + kOpenRetryFor;
         int creates = 0;
         int rc = file.reset();
         while (rc != kOk) {
             if (rc == kFileNotFound && creates < kMaxCreates) {
                 ++creates;
                 createSettingsFile(file, settings.encode());
-            } else if (rc == kFileNotFound || std::chrono::steady_clock::now() >= deadline) {
+            } else if (rc == kFileNotFound || clock.now() >= deadline) {
                 throw IoError(rc);
             } else {
-                std::this_thread::sleep_for(kOpenRetryPause);
+                clock.pause(kOpenRetryPause);
             }
             rc = file.reset();
         }

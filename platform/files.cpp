@@ -95,14 +95,16 @@ ResultCode ByteFile::flushWrites() {
 ResultCode ByteFile::readRefill(std::uint8_t& byte) {
     if (!isOpen()) return kFileNotOpen;
     if (const ResultCode rc = flushWrites()) return rc;
-    rbuf_.resize(kReadChunk);
+    // Allocated once per file and left uninitialised: a small file read costs no
+    // clearing of the whole chunk.
+    if (!rbuf_) rbuf_ = std::make_unique_for_overwrite<std::uint8_t[]>(kReadChunk);
     std::size_t got = 0;
-    const ResultCode rc = file_.read(pos_, rbuf_.data(), rbuf_.size(), got);
+    const ResultCode rc = file_.read(pos_, rbuf_.get(), kReadChunk, got);
     if (rc != kOk || got == 0) {
         dropReadAhead();
         return rc != kOk ? rc : kReadBeyondEof;
     }
-    rbuf_.resize(got);
+    rbufLen_ = got;
     rbufStart_ = pos_;
     rbufOff_ = 1;
     byte = rbuf_[0];
@@ -114,9 +116,9 @@ ResultCode ByteFile::readBlock(std::uint8_t* buffer, std::size_t max, std::size_
     got = 0;
     if (const ResultCode f = fs_.fault(FileOp::Read, hostPath_)) return f;
     if (!isOpen()) return kFileNotOpen;
-    if (rbufOff_ < rbuf_.size()) {
-        const std::size_t n = std::min(max, rbuf_.size() - rbufOff_);
-        std::memcpy(buffer, rbuf_.data() + rbufOff_, n);
+    if (rbufOff_ < rbufLen_) {
+        const std::size_t n = std::min(max, rbufLen_ - rbufOff_);
+        std::memcpy(buffer, rbuf_.get() + rbufOff_, n);
         rbufOff_ += n;
         pos_ += static_cast<std::int64_t>(n);
         got = n;
@@ -138,9 +140,9 @@ ResultCode ByteFile::readRecord(void* record) {
     auto* out = static_cast<std::uint8_t*>(record);
     std::size_t got = 0;
     // Serve what the read-ahead still holds, then read the rest directly.
-    if (rbufOff_ < rbuf_.size()) {
-        got = std::min(recordSize_, rbuf_.size() - rbufOff_);
-        std::memcpy(out, rbuf_.data() + rbufOff_, got);
+    if (rbufOff_ < rbufLen_) {
+        got = std::min(recordSize_, rbufLen_ - rbufOff_);
+        std::memcpy(out, rbuf_.get() + rbufOff_, got);
     }
     dropReadAhead();
     std::size_t n = 0;
@@ -287,10 +289,11 @@ ResultCode TextFile::reset() { return open(FileOp::Open, Access::Read, false); }
 ResultCode TextFile::rewrite() { return open(FileOp::Create, Access::Write, true); }
 
 ResultCode TextFile::fill() {
-    buf_.resize(kReadChunk);
+    // The chunk is allocated once per file and left uninitialised.
+    if (!chunk_) chunk_ = std::make_unique_for_overwrite<char[]>(kReadChunk);
     std::size_t got = 0;
-    const ResultCode rc = file_.read(offset_, buf_.data(), buf_.size(), got);
-    buf_.resize(rc == kOk ? got : 0);
+    const ResultCode rc = file_.read(offset_, chunk_.get(), kReadChunk, got);
+    buf_.assign(chunk_.get(), rc == kOk ? got : 0);
     off_ = 0;
     offset_ += static_cast<std::int64_t>(buf_.size());
     return rc;

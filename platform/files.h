@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,13 +106,14 @@ public:
     const std::string& name() const { return dosPath_; }
     const std::string& hostPath() const { return hostPath_; }
     bool isOpen() const { return file_.isOpen(); }
+    FileSystem& fileSystem() { return fs_; }
 
     ResultCode reset();    // open an existing file; position 0. A held file gives 32.
     ResultCode rewrite();  // create, or empty an existing file
 
     ResultCode read(std::uint8_t& byte) {  // one byte (record size 1); 100 at the end
         if (const ResultCode f = fs_.fault(FileOp::Read, hostPath_)) return f;
-        if (rbufOff_ < rbuf_.size()) {  // served from the read-ahead, no system call
+        if (rbufOff_ < rbufLen_) {  // served from the read-ahead, no system call
             byte = rbuf_[rbufOff_++];
             ++pos_;
             return kOk;
@@ -128,7 +130,7 @@ public:
 
     ResultCode eof(bool& atEnd) {  // position >= current size, size taken afresh
         if (const ResultCode f = fs_.fault(FileOp::Eof, hostPath_)) return f;
-        if (rbufOff_ < rbuf_.size()) {  // unread bytes ahead: not at the end
+        if (rbufOff_ < rbufLen_) {  // unread bytes ahead: not at the end
             atEnd = false;
             return kOk;
         }
@@ -147,7 +149,7 @@ private:
     ResultCode eofFresh(bool& atEnd);
     ResultCode flushWrites();
     void dropReadAhead() {
-        rbuf_.clear();
+        rbufLen_ = 0;
         rbufOff_ = 0;
     }
     FileSystem& fs_;
@@ -156,7 +158,8 @@ private:
     std::string dosPath_;
     std::string hostPath_;
     std::int64_t pos_ = 0;                 // logical byte position
-    std::vector<std::uint8_t> rbuf_;       // read-ahead: bytes at [rbufStart_, rbufStart_+size)
+    std::unique_ptr<std::uint8_t[]> rbuf_;  // read-ahead: rbufLen_ bytes from rbufStart_
+    std::size_t rbufLen_ = 0;
     std::int64_t rbufStart_ = 0;
     std::size_t rbufOff_ = 0;
     std::vector<std::uint8_t> wbuf_;       // pending writes starting at wbufStart_
@@ -199,6 +202,7 @@ private:
     std::string hostPath_;
     bool writing_ = false;
     std::int64_t offset_ = 0;  // where the next read or write goes in the file
+    std::unique_ptr<char[]> chunk_;  // what one read from the file brings
     std::string buf_;
     std::size_t off_ = 0;
 };

@@ -1,6 +1,5 @@
 // The file-reading frame around the line interpreter, shared by both targets.
 #include <chrono>
-#include <thread>
 
 #include "platform/files.h"
 #include "platform/services.h"
@@ -55,7 +54,8 @@ void interpretFile(ByteFile& file, Services& services, LineInterpreter& in,
 namespace nx {
 
 void openRetrying(ByteFile& file, bool createMissing) {
-    const auto deadline = std::chrono::steady_clock::now() + kOpenRetryLimit;
+    Clock& clock = file.fileSystem().clock();
+    const auto deadline = clock.now() + kOpenRetryLimit;
     for (int attempt = 0;; ++attempt) {
         const int rc = file.reset();
         if (rc == 0) return;
@@ -64,9 +64,9 @@ void openRetrying(ByteFile& file, bool createMissing) {
             check(file.rewrite());
             check(file.close());
         }
-        if (std::chrono::steady_clock::now() >= deadline) throw IoError(rc);
+        if (clock.now() >= deadline) throw IoError(rc);
         // A file just created is opened again at once; everything else waits a little.
-        if (!(created && attempt == 0)) std::this_thread::sleep_for(kOpenRetryPause);
+        if (!(created && attempt == 0)) clock.pause(kOpenRetryPause);
     }
 }
 

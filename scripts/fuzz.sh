@@ -3,6 +3,12 @@
 # in their own build directory and runs each for SECONDS seconds on its corpus.
 #
 #   scripts/fuzz.sh SECONDS [target...]
+#   scripts/fuzz.sh --campaign TARGET HOURS [RUNS]
+#
+# A campaign runs one target for HOURS hours (or until RUNS executions), keeping
+# its corpus in BUILD/corpus/TARGET across campaigns, then minimises that corpus
+# together with the repository's seed corpus fuzz/corpus/TARGET into the latter
+# (libFuzzer's -merge=1): commit what it leaves there.
 #
 # Targets: print_stream_fuzz preview_page_fuzz copy_lines_fuzz settings_load_fuzz
 # int_conv_fuzz job_copy_fuzz dos_path_fuzz (all when none is named).
@@ -22,12 +28,24 @@ set -euo pipefail
 # while a long run goes on cannot change the running script.
 main() {
 
-if [ $# -lt 1 ] || ! [[ "$1" =~ ^[0-9]+$ ]]; then
+usage() {
   echo "usage: scripts/fuzz.sh SECONDS [target...]" >&2
+  echo "       scripts/fuzz.sh --campaign TARGET HOURS [RUNS]" >&2
   exit 2
+}
+campaign=0
+runs=""
+if [ "${1:-}" = "--campaign" ]; then
+  [ $# -ge 3 ] && [[ "$3" =~ ^[0-9]+$ ]] || usage
+  campaign=1
+  seconds=$(( $3 * 3600 ))
+  [ $# -lt 4 ] || { [[ "$4" =~ ^[0-9]+$ ]] || usage; runs=$4; }
+  set -- "$2"
+else
+  [ $# -ge 1 ] && [[ "$1" =~ ^[0-9]+$ ]] || usage
+  seconds=$1
+  shift
 fi
-seconds=$1
-shift
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="${NORVEXA_FUZZ_BUILD_DIR:-$top/build/fuzz}"
@@ -80,9 +98,12 @@ run_one() {
   local corpus="$build/corpus/$t" artifacts="$build/artifacts/$t" log="$build/logs/$t.log"
   mkdir -p "$corpus" "$artifacts" "$build/logs"
   local status=0
+  local kept="$top/fuzz/corpus/$t"  # the repository's minimised corpus, read only here
+  local extra=()
+  [ -d "$kept" ] && extra+=("$kept")
   nice -n "$nicelevel" "$build/fuzz/$t" -max_total_time="$seconds" -max_len="$(max_len "$t")" \
-    -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-    "$corpus" "$seeds/$t" >"$log" 2>&1 || status=$?
+    ${runs:+-runs="$runs"} -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$artifacts/" "$corpus" "$seeds/$t" "${extra[@]}" >"$log" 2>&1 || status=$?
   local execs speed cov
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
@@ -96,6 +117,25 @@ run_one() {
   fi
   return "$status"
 }
+
+# The campaign's corpus, minimised into the repository's seed corpus.
+minimise() {
+  local t=$1 kept="$top/fuzz/corpus/$1" fresh
+  fresh=$(mktemp -d)
+  mkdir -p "$kept"
+  "$build/fuzz/$t" -merge=1 -max_len="$(max_len "$t")" "$fresh" "$kept" "$build/corpus/$t" \
+    >"$build/logs/$t.merge.log" 2>&1
+  rm -rf "$kept"
+  mv "$fresh" "$kept"
+  chmod 755 "$kept"
+  echo "$t: minimised corpus of $(find "$kept" -type f | wc -l) inputs in fuzz/corpus/$t"
+}
+
+if [ "$campaign" = 1 ]; then
+  run_one "$1" || return 1
+  minimise "$1"
+  return 0
+fi
 
 failed=0
 running=0

@@ -66,6 +66,9 @@ public:
 
     std::vector<Op> ops;
     int page = 0;  // stamped on every recorded call; a print job advances it
+    // Measurements (textWidth, textHeight) are recorded too unless switched off,
+    // which keeps long runs lean where only the drawing is checked (fuzzing).
+    bool recordMeasurements = true;
 
     // --- metrics ---------------------------------------------------------------
     int advance(unsigned char byte) const {
@@ -98,11 +101,11 @@ public:
     }
     bool bold() const override { return bold_; }
     int textWidth(std::string_view text) override {
-        record(Kind::Width).text = std::string(text);
+        if (recordMeasurements) record(Kind::Width).text = std::string(text);
         return width(text);
     }
     int textHeight(std::string_view text) override {
-        record(Kind::Height).text = std::string(text);
+        if (recordMeasurements) record(Kind::Height).text = std::string(text);
         return text.empty() ? 0 : height();
     }
     void drawText(int x, int y, std::string_view text) override {
