@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     source.assign(kSource);
     bool done;
     {
-        nx::fuzz::FaultScope scope(drive.fs(), fault);
+        nx::test::ScopedFaultHook scope(drive.fs(), fault);
         done = exportOnce(drive.fs(), source);
     }
     // Every step of the copy is checked: a failure must not pass as success.

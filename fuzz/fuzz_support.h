@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/memory_backend.h"
 #include "platform/services.h"
+#include "tests/support/fault_plan.h"
 #include "tests/support/recording.h"
 
 namespace nx::fuzz {
@@ -118,18 +119,6 @@ private:
     int code_ = 0;
     unsigned nth_ = 0;
     unsigned seen_ = 0;
-};
-
-// Installs a fault plan on the drive for one execution.
-class FaultScope {
-public:
-    FaultScope(FileSystem& fs, FaultHook& hook) : fs_(fs) { fs_.setFaultHook(&hook); }
-    ~FaultScope() { fs_.setFaultHook(nullptr); }
-    FaultScope(const FaultScope&) = delete;
-    FaultScope& operator=(const FaultScope&) = delete;
-
-private:
-    FileSystem& fs_;
 };
 
 // Lends a recording surface a list of calls kept from one execution to the next, so

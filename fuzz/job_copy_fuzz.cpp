@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     nx::JobCopyResult result;
     bool raised = false;
     {
-        nx::fuzz::FaultScope scope(drive.fs(), fault);
+        nx::test::ScopedFaultHook scope(drive.fs(), fault);
         nx::ByteFile job(drive.fs());
         job.assign(kJob);
         if (job.reset() != 0) {

@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           services};
     bool raised = false;
     {
-        nx::fuzz::FaultScope scope(drive.fs(), fault);
+        nx::test::ScopedFaultHook scope(drive.fs(), fault);
         try {
             nx::renderPreviewPage(ctx, kStream, page, image, kWidth, kHeight);
         } catch (const nx::IoError&) {

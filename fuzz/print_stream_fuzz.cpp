@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           services};
     bool raised = false;
     {
-        nx::fuzz::FaultScope scope(drive.fs(), fault);
+        nx::test::ScopedFaultHook scope(drive.fs(), fault);
         try {
             nx::printStream(ctx, kStream, job, landscape);
         } catch (const nx::IoError&) {

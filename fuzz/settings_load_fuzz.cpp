@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.normal = -77;  // the load must set the defaults itself
     std::vector<std::string> reports;
     {
-        nx::fuzz::FaultScope scope(drive.fs(), fault);
+        nx::test::ScopedFaultHook scope(drive.fs(), fault);
         try {
             nx::loadSettings(drive.fs(), settings,
                              [&](const std::string& message) { reports.push_back(message); });

@@ -109,7 +109,7 @@ run_one() {
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   cov=$(grep -E '^#[0-9]+' "$log" | tail -1 | sed -n 's/.*\(cov: [0-9]*\).*\(ft: [0-9]*\).*\(corp: [^ ]*\).*/\1 \2 \3/p')
   if [ "$status" -eq 0 ]; then
-    echo "$t: ${execs:-?} executions in ${seconds} s (${speed:-?}/s), $cov"
+    echo "$t: ${execs:-?} executions in $((SECONDS - started)) s (${speed:-?}/s), $cov"
   else
     echo "$t: FAILED (exit $status) after ${execs:-?} executions, see $log" >&2
     ls "$artifacts" >&2 || true

@@ -398,19 +398,6 @@ struct HostStillWriting : ::testing::Test {
     }
 };
 
-// Runs `action` once, at the first `op` on a path holding `part`.
-struct OnceAt final : nx::FaultHook {
-    OnceAt(FileOp o, std::string p, std::function<void()> a)
-        : op(o), part(std::move(p)), action(std::move(a)) {}
-    FileOp op;
-    std::string part;
-    std::function<void()> action;
-    int before(FileOp o, const std::string& path) override {
-        if (o == op && action && pathHas(path, part)) std::exchange(action, nullptr)();
-        return 0;
-    }
-};
-
 TEST_F(HostStillWriting, AJobIsTakenOnlyOnceItsHostHasClosedIt) {
     env.drive.write("c:\\quenlit\\wnyomtat.txt", "THIRD PATH\r\n");
     env.cycle();  // the first path is passed over, the cycle goes on to the third
@@ -438,7 +425,7 @@ TEST_F(HostStillWriting, AHostThatComesBackDuringTheCopyOrThePrintGetsNoSecondPr
     ::close(fd);
     fd = -1;
     // The host opens the job again between the check and the copy: not printed.
-    OnceAt reopen(FileOp::Open, "talvera", [this] { fd = openWriter(); });
+    FailOn reopen(FileOp::Open, "talvera", [this] { fd = openWriter(); });
     env.g().fs.setFaultHook(&reopen);
     env.cycle();
     EXPECT_FALSE(env.printed());
@@ -447,7 +434,7 @@ TEST_F(HostStillWriting, AHostThatComesBackDuringTheCopyOrThePrintGetsNoSecondPr
     finish("MORE\r\n");
 
     // Taken whole; the host opens it again while it prints, without writing.
-    OnceAt duringPrint(FileOp::Open, "nyomtat1.txt", [this] { fd = openWriter(); });
+    FailOn duringPrint(FileOp::Open, "nyomtat1.txt", [this] { fd = openWriter(); });
     env.g().fs.setFaultHook(&duringPrint);
     env.cycle();
     EXPECT_NE(nx::test::run("pdftotext -layout " + nx::test::quoted(env.pdf) + " -").find("MORE"), std::string::npos);

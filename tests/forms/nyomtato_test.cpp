@@ -23,6 +23,7 @@
 #include "intake/charmap.h"
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
+#include "tests/support/fault_plan.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_drive.h"
 
@@ -65,22 +66,8 @@ std::string pdfText(const std::string& path) {
     return text;
 }
 
-// Fails the operations it is told to on one file.
-struct FailOn final : nx::FaultHook {
-    FailOn(nx::FileOp o, std::string path, int c) : op(o), hostPath(std::move(path)), code(c) {}
-    nx::FileOp op;
-    std::string hostPath;
-    int code;
-    std::function<void()> instead;  // runs instead of failing when set
-    int before(nx::FileOp o, const std::string& path) override {
-        if (o != op || path != hostPath) return 0;
-        if (instead) {
-            instead();
-            return 0;
-        }
-        return code;
-    }
-};
+using nx::test::FailOn;
+using nx::test::ScopedFaultHook;
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -523,12 +510,10 @@ TEST_F(MainWindowTest, APrintingErrorStopsTheWatchAndKeepsTheJobForLater) {
 TEST_F(MainWindowTest, AJobTheHostExtendsWhilePrintingIsKeptAndTakenAgainWhole) {
     drive.write("c:\\talvera\\wnyomtat.txt", "ELSO RESZ\n");
     start();
-    FailOn hook{nx::FileOp::Open, drive.host(kWorkingCopy), 0};
-    hook.instead = [&] {
+    FailOn host{nx::FileOp::Open, drive.host(kWorkingCopy), [&] {
         std::ofstream(drive.host("c:\\talvera\\wnyomtat.txt"), std::ios::app) << "MASODIK RESZ\n";
-        hook.instead = [] {};
-    };
-    g().fs.setFaultHook(&hook);
+    }};
+    ScopedFaultHook hook(g().fs, host);
     startWatching();
     cycle();
     EXPECT_EQ(drive.read("c:\\talvera\\wnyomtat.txt"), "ELSO RESZ\nMASODIK RESZ\n");
@@ -538,17 +523,17 @@ TEST_F(MainWindowTest, AJobTheHostExtendsWhilePrintingIsKeptAndTakenAgainWhole) 
     cycle();
     EXPECT_FALSE(drive.exists("c:\\talvera\\wnyomtat.txt"));
     EXPECT_EQ(drive.read(kLastJobCopy), mapped("ELSO RESZ\nMASODIK RESZ\n"));
-    g().fs.setFaultHook(nullptr);
 }
 
 TEST_F(MainWindowTest, AFailedReadEndsTheProgramAndTouchesNothing) {
     drive.write("c:\\talvera\\wnyomtat.txt", "OLVASHATATLAN\n");
     start();
-    FailOn hook{nx::FileOp::Read, drive.host("c:\\talvera\\wnyomtat.txt"), 5};
-    g().fs.setFaultHook(&hook);
-    startWatching();
-    cycle();
-    g().fs.setFaultHook(nullptr);
+    FailOn unreadable{nx::FileOp::Read, drive.host("c:\\talvera\\wnyomtat.txt"), 5};
+    {
+        ScopedFaultHook hook(g().fs, unreadable);
+        startWatching();
+        cycle();
+    }
 
     EXPECT_TRUE(program->terminationRequested());
     EXPECT_EQ(drive.read("c:\\talvera\\wnyomtat.txt"), "OLVASHATATLAN\n");
@@ -562,11 +547,12 @@ TEST_F(MainWindowTest, AFailedReadEndsTheProgramAndTouchesNothing) {
 TEST_F(MainWindowTest, ACopyThatCannotBeCreatedEndsTheProgramAndKeepsTheJob) {
     drive.write("c:\\talvera\\wnyomtat.txt", "MARAD\n");
     start();
-    FailOn hook{nx::FileOp::Create, drive.host(kLastJobCopy), 5};
-    g().fs.setFaultHook(&hook);
-    startWatching();
-    cycle();
-    g().fs.setFaultHook(nullptr);
+    FailOn denied{nx::FileOp::Create, drive.host(kLastJobCopy), 5};
+    {
+        ScopedFaultHook hook(g().fs, denied);
+        startWatching();
+        cycle();
+    }
 
     EXPECT_TRUE(program->terminationRequested());
     EXPECT_EQ(drive.read("c:\\talvera\\wnyomtat.txt"), "MARAD\n");

@@ -14,6 +14,7 @@
 
 #include "intake/charmap.h"
 #include "intake/paths.h"
+#include "tests/support/fault_plan.h"
 #include "tests/support/temp_drive.h"
 
 namespace nx {
@@ -168,26 +169,18 @@ TEST_F(JobCopy, ConcurrentWriterIsFollowed) {
     EXPECT_EQ(d.read(paths::kLastJobCopy), want);
 }
 
-struct FailOn : FaultHook {
-    FailOn(FileOp o, std::string p, int c, int a) : op(o), path(std::move(p)), code(c), after(a) {}
-    FileOp op;
-    std::string path;
-    int code;
-    int after;  // calls that still succeed
-    int before(FileOp o, const std::string& p) override {
-        if (o != op || p != path) return 0;
-        return after-- > 0 ? 0 : code;
-    }
-};
+using test::FailOn;
+using test::ScopedFaultHook;
 
 TEST_F(JobCopy, FailedReadStopsAtOnceAndClosesEverything) {
     const std::string bytes = someJob(2000000, 4);
     openJob(bytes);
     FailOn fail(FileOp::Read, d.host(kJob), 30, 2);
-    d.fs().setFaultHook(&fail);
     RecordingProgress p;
-    const JobCopyResult r = run(p);
-    d.fs().setFaultHook(nullptr);
+    const JobCopyResult r = [&] {
+        ScopedFaultHook hook(d.fs(), fail);
+        return run(p);
+    }();
     EXPECT_EQ(r.status, JobCopyResult::Status::ReadFailed);
     EXPECT_EQ(r.code, 30);
     EXPECT_GT(r.bytes, 0);  // two blocks went through before the failing read
@@ -202,11 +195,12 @@ TEST_F(JobCopy, FailedReadStopsAtOnceAndClosesEverything) {
 TEST_F(JobCopy, FailedCreateReportsItsCodeAndCopiesNothing) {
     openJob("abc");
     d.write(paths::kLastJobCopy, "previous job");
-    FailOn fail(FileOp::Create, d.host(paths::kLastJobCopy), 5, 0);
-    d.fs().setFaultHook(&fail);
+    FailOn fail(FileOp::Create, d.host(paths::kLastJobCopy), 5);
     RecordingProgress p;
-    JobCopyResult r = run(p);
-    d.fs().setFaultHook(nullptr);
+    JobCopyResult r = [&] {
+        ScopedFaultHook hook(d.fs(), fail);
+        return run(p);
+    }();
     EXPECT_EQ(r.status, JobCopyResult::Status::CreateFailed);
     EXPECT_EQ(r.code, 5);
     EXPECT_EQ(r.bytes, 0);
@@ -235,8 +229,8 @@ TEST_F(JobCopy, CheckedFailuresRaise) {
         if (!job.isOpen()) {
             ASSERT_EQ(job.reset(), 0);
         }
-        FailOn fail(op, path, 101, 0);
-        d.fs().setFaultHook(&fail);
+        FailOn fail(op, path, 101);
+        ScopedFaultHook hook(d.fs(), fail);
         RecordingProgress p;
         try {
             run(p);
@@ -244,7 +238,6 @@ TEST_F(JobCopy, CheckedFailuresRaise) {
         } catch (const IoError& e) {
             EXPECT_EQ(e.code(), 101) << fileOpName(op);
         }
-        d.fs().setFaultHook(nullptr);
     }
 }
 

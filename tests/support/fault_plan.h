@@ -126,6 +126,40 @@ private:
     std::optional<FileCall> failed_;
 };
 
+// Fails the calls of one operation on paths that hold `part` (ignoring case) with
+// `code`: `skip` calls go through first, then `times` calls fail (0: all that come).
+// With an action instead, that action runs at the first matching call (a host
+// writing at that moment) and the call goes through.
+class FailOn final : public FaultHook {
+public:
+    FailOn(FileOp op, std::string part, int code, int skip = 0, int times = 0)
+        : op_(op), part_(std::move(part)), code_(code), skip_(skip), times_(times) {}
+    FailOn(FileOp op, std::string part, std::function<void()> action)
+        : op_(op), part_(std::move(part)), action_(std::move(action)) {}
+
+    int before(FileOp op, const std::string& hostPath) override {
+        if (op != op_ || !pathHas(hostPath, part_)) return 0;
+        if (action_) {
+            std::exchange(action_, nullptr)();
+            return 0;
+        }
+        if (code_ == 0 || skip_-- > 0) return 0;
+        if (times_ > 0 && failed_ >= times_) return 0;
+        ++failed_;
+        return code_;
+    }
+    int failed() const { return failed_; }
+
+private:
+    FileOp op_;
+    std::string part_;
+    int code_ = 0;
+    int skip_ = 0;
+    int times_ = 0;
+    int failed_ = 0;
+    std::function<void()> action_;
+};
+
 // Installs a hook on a file system for as long as it lives.
 class ScopedFaultHook {
 public:
