@@ -13,13 +13,6 @@ namespace {
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
 class HostDirectories final : public EntryMatcher {
 public:
     std::string matchEntry(const std::string& dir, const std::string& name) const override {
@@ -33,7 +26,7 @@ public:
                 found = name;
                 break;
             }
-            if (found.empty() && equalsNoCase(entry, name)) found = std::string(entry);
+            if (found.empty() && sameNameIgnoringCase(entry, name)) found = std::string(entry);
         }
         ::closedir(d);
         return found;
@@ -41,6 +34,13 @@ public:
 };
 
 }  // namespace
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
 
 const EntryMatcher& hostDirectories() {
     static const HostDirectories instance;

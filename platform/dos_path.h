@@ -8,6 +8,9 @@
 
 namespace nx {
 
+// Whether two names are equal ignoring the case of ASCII letters, as DOS compares them.
+bool sameNameIgnoringCase(std::string_view a, std::string_view b);
+
 // Lists a directory for the path resolution.
 class EntryMatcher {
 public:

@@ -9,15 +9,6 @@ namespace {
 
 constexpr std::size_t kMaxHandles = 256;
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
 }  // namespace
 
 MemoryBackend::MemoryBackend() { dirs_.insert("/"); }
@@ -82,7 +73,7 @@ std::string MemoryBackend::matchEntry(const std::string& dir, const std::string&
             found = name;
             return true;
         }
-        if (found.empty() && equalsNoCase(entry, name)) found = std::string(entry);
+        if (found.empty() && sameNameIgnoringCase(entry, name)) found = std::string(entry);
         return false;
     };
     for (const auto& [path, f] : files_)

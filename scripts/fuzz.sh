@@ -97,7 +97,7 @@ run_one() {
   local t=$1
   local corpus="$build/corpus/$t" artifacts="$build/artifacts/$t" log="$build/logs/$t.log"
   mkdir -p "$corpus" "$artifacts" "$build/logs"
-  local status=0
+  local status=0 started=$SECONDS
   local kept="$top/fuzz/corpus/$t"  # the repository's minimised corpus, read only here
   local extra=()
   [ -d "$kept" ] && extra+=("$kept")
