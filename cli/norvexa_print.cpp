@@ -6,12 +6,10 @@
 //
 // Exit status: 0 done, 2 bad arguments (with the usage text), 1 an input/output error
 // (with its message).
-#include <QColor>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
-#include <QPalette>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>

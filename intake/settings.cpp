@@ -91,9 +91,9 @@ Settings Settings::decode(const std::array<std::uint8_t, kRecordSize>& r) {
     return s;
 }
 
-int readSettingsRecord(ByteFile& file, Settings& settings) {
+ResultCode readSettingsRecord(ByteFile& file, Settings& settings) {
     auto record = settings.encode();
-    const int readRc = file.readRecord(record.data());
+    const ResultCode readRc = file.readRecord(record.data());
     settings = Settings::decode(record);
     if (readRc != kOk) {
         (void)file.close();  // the read's code is the one reported
@@ -102,10 +102,10 @@ int readSettingsRecord(ByteFile& file, Settings& settings) {
     return file.close();
 }
 
-int readSettingsFile(FileSystem& fs, std::string_view path, Settings& settings) {
+ResultCode readSettingsFile(FileSystem& fs, std::string_view path, Settings& settings) {
     ByteFile file(fs, Settings::kRecordSize);
     file.assign(path);
-    if (const int rc = file.reset()) return rc;
+    if (const ResultCode rc = file.reset()) return rc;
     return readSettingsRecord(file, settings);
 }
 

@@ -45,10 +45,10 @@ struct SettingsBoxes {
 // Reads the settings record from `file`, open (reset) with record size 28, and
 // closes it. The bytes present replace the start of `settings`' record, also when
 // the file is too short for a whole record (then the read's code, 100, is returned).
-int readSettingsRecord(ByteFile& file, Settings& settings);
+ResultCode readSettingsRecord(ByteFile& file, Settings& settings);
 
 // Opens the settings file at `path` and reads it as readSettingsRecord does.
-int readSettingsFile(FileSystem& fs, std::string_view path, Settings& settings);
+ResultCode readSettingsFile(FileSystem& fs, std::string_view path, Settings& settings);
 
 // Loading (the main window's creation): defaults, then the settings file (created
 // with the defaults when missing), then the presence marker. Failures are reported

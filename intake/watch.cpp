@@ -62,15 +62,15 @@ bool JobWatch::handledBefore(const TakenJob& job) const {
            it->second.checksum == job.copied.checksum;
 }
 
-int JobWatch::release(const TakenJob& job) {
+ResultCode JobWatch::release(const TakenJob& job) {
     held_.erase(job.path);
     {
         ByteFile file(fs_);
         file.assign(job.path);
-        const int rc = file.reset();
+        const ResultCode rc = file.reset();
         if (rc == kOk) {
             std::int64_t size = 0;
-            const int sizeRc = file.size(size);
+            const ResultCode sizeRc = file.size(size);
             (void)file.close();  // read only; its result changes nothing here
             if (sizeRc != kOk) return sizeRc;  // kept: nothing is known of it
             // The host wrote more after the copy ended: the job stays, and the next

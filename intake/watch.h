@@ -59,7 +59,7 @@ public:
     // (such a job is remembered, see handledBefore). Returns the result code of the
     // size read or of the deletion (0 when the file is kept on purpose); the caller
     // decides whether it is checked. Nothing here raises.
-    [[nodiscard]] int release(const TakenJob& job);
+    ResultCode release(const TakenJob& job);
 
 private:
     // Whether `probe` of `path` allows taking it now; records what it saw.

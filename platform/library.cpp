@@ -1,6 +1,7 @@
 #include "platform/library.h"
 
-#include <cctype>
+#include "platform/dos_path.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -41,20 +42,6 @@ void Library::unload() {
 }
 
 #else
-
-namespace {
-
-bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (std::tolower(ca) != std::tolower(cb)) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string libraryLoadName(std::string_view name) {
     std::error_code ec;
