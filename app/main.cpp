@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
+#if !defined(_WIN32)
 #include <QSocketNotifier>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 
@@ -20,6 +22,10 @@
 
 namespace {
 
+#if defined(_WIN32)
+// Windows ends a GUI program at logoff through the session manager (below).
+bool installSignalPipe() { return false; }
+#else
 int signalPipe[2] = {-1, -1};
 
 extern "C" void onSignal(int sig) {
@@ -43,6 +49,7 @@ bool installSignalPipe() {
     ::sigaction(SIGHUP, &sa, nullptr);
     return true;
 }
+#endif
 
 }  // namespace
 
@@ -65,11 +72,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         QMessageBox box(QMessageBox::Warning, QString::fromStdString(nx::app::applicationTitle(argv0)),
                         text, QMessageBox::Ok);
+#if !defined(_WIN32)
         if (signalsPiped) {
             // A signal ends the waiting box as OK does.
             auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &box);
             QObject::connect(notifier, &QSocketNotifier::activated, &box, [&box] { box.reject(); });
         }
+#endif
         box.exec();
         return 1;
     }
@@ -77,6 +86,7 @@ int main(int argc, char** argv) {
     nx::qt::QtDialogService dialogs;
     nx::app::Program program(drives, dialogs, argv0);
 
+#if !defined(_WIN32)
     if (signalsPiped) {
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, [&program] {
@@ -86,6 +96,9 @@ int main(int argc, char** argv) {
             program.terminate();
         });
     }
+#else
+    (void)signalsPiped;
+#endif
     // The desktop session ends: end as the exit button does, before the session
     // manager gives up on us.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,

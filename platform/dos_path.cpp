@@ -1,9 +1,11 @@
 #include "platform/dos_path.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#if !defined(_WIN32)
+#include <dirent.h>
+#endif
 
 #include "platform/cp1250_utf8.h"
 
@@ -13,10 +15,27 @@ namespace {
 
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+// A path of another drive, or a network path ("\\server\share").
+bool isNativeAbsolute(std::string_view path) {
+    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') return true;
+    return path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/') &&
+           path[0] != 'c' && path[0] != 'C';
+}
+#else
+constexpr char kSeparator = '/';
+bool isNativeAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
+#endif
+
 class HostDirectories final : public EntryMatcher {
 public:
     std::string matchEntry(const std::string& dir, const std::string& name) const override {
         if (name == "." || name == "..") return name;
+#if defined(_WIN32)
+        (void)dir;
+        return name;  // Windows file systems ignore letter case themselves
+#else
         DIR* d = ::opendir(dir.c_str());
         if (!d) return {};
         std::string found;
@@ -30,6 +49,7 @@ public:
         }
         ::closedir(d);
         return found;
+#endif
     }
 };
 
@@ -48,7 +68,8 @@ const EntryMatcher& hostDirectories() {
 }
 
 DriveTable::DriveTable(std::string driveC) : driveC_(std::move(driveC)) {
-    while (driveC_.size() > 1 && driveC_.back() == '/') driveC_.pop_back();
+    while (driveC_.size() > 1 && (driveC_.back() == '/' || driveC_.back() == kSeparator))
+        driveC_.pop_back();
 }
 
 DriveTable DriveTable::fromCommandLine(int argc, const char* const* argv) {
@@ -66,9 +87,13 @@ DriveTable DriveTable::fromCommandLine(int argc, const char* const* argv) {
 }
 
 std::string DriveTable::defaultDriveC() {
+#if defined(_WIN32)
+    return "C:";  // DOS paths are used as they stand
+#else
     if (const char* home = std::getenv("HOME"); home && *home)
         return std::string(home) + "/.local/share/norvexa/drive_c";
     return "/tmp/norvexa/drive_c";
+#endif
 }
 
 std::string DriveTable::resolve(std::string_view dosPathIn, const EntryMatcher& entries) const {
@@ -77,7 +102,7 @@ std::string DriveTable::resolve(std::string_view dosPathIn, const EntryMatcher& 
     // command line) is taken as it stands.
     const std::string converted = isUtf8(dosPathIn) ? std::string() : cp1250ToUtf8(dosPathIn);
     const std::string_view dosPath = converted.empty() ? dosPathIn : std::string_view(converted);
-    if (!dosPath.empty() && dosPath.front() == '/') return std::string(dosPath);
+    if (isNativeAbsolute(dosPath)) return std::string(dosPath);
 
     std::string base;
     std::string_view rest = dosPath;
@@ -86,8 +111,9 @@ std::string DriveTable::resolve(std::string_view dosPathIn, const EntryMatcher& 
         base = driveC_;
         rest.remove_prefix(2);
     } else {
-        char cwd[4096];
-        base = ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string(".");
+        std::error_code ec;
+        const std::u8string cwd = std::filesystem::current_path(ec).u8string();
+        base = ec || cwd.empty() ? std::string(".") : std::string(cwd.begin(), cwd.end());
         matching = false;  // a relative name keeps its spelling
     }
 
@@ -106,7 +132,7 @@ std::string DriveTable::resolve(std::string_view dosPathIn, const EntryMatcher& 
                 else
                     name = hit;
             }
-            if (out.empty() || out.back() != '/') out += '/';
+            if (out.empty() || out.back() != kSeparator) out += kSeparator;
             out += name;
         }
         i = j + 1;

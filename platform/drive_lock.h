@@ -1,5 +1,6 @@
 // One service per drive C. A running service holds an advisory lock on the drive's
-// directory for as long as it runs; a second service started on the same drive
+// directory for as long as it runs (on Windows a named mutex of the desktop session,
+// named after the directory); a second service started on the same drive
 // finds it held and must not watch the same job files (it would print every job a
 // second time). The lock goes with the process, however it ends.
 #pragma once
@@ -25,7 +26,11 @@ public:
     Result acquire(const std::string& dir);
 
 private:
+#if defined(_WIN32)
+    void* mutex_ = nullptr;  // a named mutex, one name per drive directory
+#else
     int fd_ = -1;
+#endif
 };
 
 }  // namespace nx

@@ -1,3 +1,5 @@
+// errno values of the POSIX backend; the Windows backend has the DOS codes already.
+#if !defined(_WIN32)
 #include "platform/errno_map.h"
 
 #include <sys/stat.h>
@@ -47,3 +49,4 @@ ResultCode resultFromErrno(int err, const std::string& hostPath) {
 }
 
 }  // namespace nx
+#endif

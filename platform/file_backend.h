@@ -1,6 +1,6 @@
 // Where files live: the operations the file layer needs of a file system, by host
-// path and open handle, each with its DOS result code. The POSIX backend works on
-// the real file system; the memory backend keeps files in memory with the same
+// path and open handle, each with its DOS result code. The POSIX and Windows
+// backends work on the real file system; the memory backend keeps files in memory with the same
 // result codes (for fuzzing and quick tests). The backend also keeps the time that
 // bounded retries wait on.
 #pragma once
@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "platform/dos_path.h"
 #include "platform/result.h"
@@ -38,6 +39,13 @@ public:
     virtual void pause(std::chrono::milliseconds duration) = 0;
 };
 
+// The machine's own time.
+class SystemClock final : public Clock {
+public:
+    std::chrono::steady_clock::time_point now() override { return std::chrono::steady_clock::now(); }
+    void pause(std::chrono::milliseconds d) override { std::this_thread::sleep_for(d); }
+};
+
 class FileBackend : public EntryMatcher {
 public:
     using Handle = int;  // >= 0 while open
@@ -63,7 +71,14 @@ public:
     virtual Clock& clock() = 0;
 };
 
-// The real file system of this process.
+// The real file system of this process: the POSIX backend, or on Windows the
+// Windows backend (CreateFileW with the DOS access and sharing rules; the system's
+// error codes are the result codes).
+FileBackend& systemBackend();
+#if defined(_WIN32)
+FileBackend& windowsBackend();
+#else
 FileBackend& posixBackend();
+#endif
 
 }  // namespace nx

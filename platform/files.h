@@ -35,7 +35,7 @@ public:
 // fault seam. Without a backend it is the real file system.
 class FileSystem {
 public:
-    explicit FileSystem(DriveTable drives) : FileSystem(std::move(drives), posixBackend()) {}
+    explicit FileSystem(DriveTable drives) : FileSystem(std::move(drives), systemBackend()) {}
     FileSystem(DriveTable drives, FileBackend& backend)
         : drives_(std::move(drives)), backend_(backend) {}
 

@@ -16,6 +16,7 @@ namespace nx {
 #if defined(_WIN32)
 
 std::string libraryLoadName(std::string_view name) { return std::string(name); }
+std::string libraryLoadName(std::string_view name, const std::string&) { return std::string(name); }
 
 bool Library::load(std::string_view name) {
     unload();

@@ -1,4 +1,5 @@
 // The POSIX backend: files of the real file system through file descriptors.
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -6,7 +7,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <thread>
 
 #include "platform/errno_map.h"
 #include "platform/file_backend.h"
@@ -35,12 +35,6 @@ bool heldExclusively(int fd) {
     (void)::flock(fd, LOCK_UN);  // our probe's shared lock, taken just now
     return false;
 }
-
-class SystemClock final : public Clock {
-public:
-    std::chrono::steady_clock::time_point now() override { return std::chrono::steady_clock::now(); }
-    void pause(std::chrono::milliseconds d) override { std::this_thread::sleep_for(d); }
-};
 
 class PosixBackend final : public FileBackend {
 public:
@@ -181,4 +175,7 @@ FileBackend& posixBackend() {
     return instance;
 }
 
+FileBackend& systemBackend() { return posixBackend(); }
+
 }  // namespace nx
+#endif

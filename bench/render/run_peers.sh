@@ -17,7 +17,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 pages=${1:-2000}
 build=${2:-$top/build/bench}
 paps_pages=${3:-100}
-print="$build/cli/norvexa-print"
+print="$build/bin/norvexa-print"
 
 need() { command -v "$1" >/dev/null || { echo "missing: $1 (see scripts/packages.txt)" >&2; exit 1; }; }
 for tool in python3 pdfinfo enscript ps2pdf paps iconv /usr/bin/time; do need "$tool"; done

@@ -1,0 +1,15 @@
+# Cross-compiling for 64-bit Windows with Debian's mingw-w64 GCC (POSIX threads:
+# std::thread and std::mutex need them). Used for the cross Qt and for the program.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(NORVEXA_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${NORVEXA_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${NORVEXA_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${NORVEXA_MINGW_PREFIX}-windres)
+set(CMAKE_AR           /usr/bin/${NORVEXA_MINGW_PREFIX}-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB       /usr/bin/${NORVEXA_MINGW_PREFIX}-ranlib CACHE FILEPATH "")
+set(CMAKE_FIND_ROOT_PATH /usr/${NORVEXA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
