@@ -117,6 +117,9 @@ std::string DriveTable::resolve(std::string_view dosPathIn, const EntryMatcher& 
         matching = false;  // a relative name keeps its spelling
     }
 
+    // Components join with the base's own separator: a root written the POSIX way
+    // ("/c", the memory backend's) keeps slashes on Windows too.
+    const char separator = !base.empty() && base.front() == '/' ? '/' : kSeparator;
     std::string out = base;
     std::size_t i = 0;
     while (i <= rest.size()) {
@@ -132,7 +135,7 @@ std::string DriveTable::resolve(std::string_view dosPathIn, const EntryMatcher& 
                 else
                     name = hit;
             }
-            if (out.empty() || out.back() != kSeparator) out += kSeparator;
+            if (out.empty() || out.back() != separator) out += separator;
             out += name;
         }
         i = j + 1;

@@ -72,7 +72,16 @@ public:
                 share = FILE_SHARE_READ | FILE_SHARE_WRITE;
                 break;
         }
-        const HANDLE file = CreateFileW(wide(path).c_str(), desired, share, nullptr,
+        const std::wstring name = wide(path);
+        // The read-only attribute refuses write access to everyone, as DOS does (the
+        // system does so too, except for an administrator under some emulations).
+        if (desired & GENERIC_WRITE) {
+            const DWORD attributes = GetFileAttributesW(name.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+                (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                return kAccessDenied;
+        }
+        const HANDLE file = CreateFileW(name.c_str(), desired, share, nullptr,
                                         create ? CREATE_ALWAYS : OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return lastResult();

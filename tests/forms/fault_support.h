@@ -42,7 +42,7 @@ namespace nx::test {
 inline std::string onDrive(const std::string& hostPath) {
     const auto at = hostPath.find("norvexa-test-");
     if (at == std::string::npos) return hostPath;
-    const auto slash = hostPath.find('/', at);
+    const auto slash = hostPath.find_first_of("/\\", at);
     return slash == std::string::npos ? hostPath : hostPath.substr(slash);
 }
 

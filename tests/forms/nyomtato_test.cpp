@@ -41,6 +41,23 @@ std::string mapped(std::string_view bytes) {
     return out;
 }
 
+#if defined(_WIN32)
+// Under Windows poppler's tools are not at hand: the pages are counted as the page
+// objects Qt's PDF writer makes, and the text is not read back (the Windows test
+// stage reads the PDFs of norvexa-print.exe and of the service from outside).
+constexpr bool kPdfTextReadable = false;
+int pdfPages(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string pdf{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (pdf.rfind("%PDF", 0) != 0) return -1;
+    int pages = 0;
+    for (auto at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1))
+        if (at + 11 >= pdf.size() || pdf[at + 11] != 's') ++pages;
+    return pages;
+}
+std::string pdfText(const std::string&) { return {}; }
+#else
+constexpr bool kPdfTextReadable = true;
 // Pages of a PDF as poppler reads them; -1 when it cannot be read.
 int pdfPages(const std::string& path) {
     std::string cmd = "pdfinfo '" + path + "' 2>/dev/null";
@@ -65,6 +82,7 @@ std::string pdfText(const std::string& path) {
     pclose(p);
     return text;
 }
+#endif
 
 using nx::test::FailOn;
 using nx::test::ScopedFaultHook;
@@ -387,7 +405,9 @@ TEST_F(MainWindowTest, ImmediatePrintingConsumesTheJobAndArmsTheWatchAgain) {
     EXPECT_EQ(w().Label1->text(), cp("Figyel\xe9s..."));
     EXPECT_TRUE(dialogs.errors.empty());
     EXPECT_EQ(pdfPages(pdf()), 2);
-    EXPECT_NE(pdfText(pdf()).find("DIK"), std::string::npos);
+    if (kPdfTextReadable) {
+        EXPECT_NE(pdfText(pdf()).find("DIK"), std::string::npos);
+    }
     EXPECT_TRUE(g().currentJobPath.empty());  // the cycle leaves the preview's file alone
 }
 
@@ -405,7 +425,9 @@ TEST_F(MainWindowTest, JobsAtTheThirdAndSixthPathAreTakenInTwoCycles) {
     cycle();
     EXPECT_FALSE(drive.exists("c:\\manduro\\wnyomtat.txt"));
     EXPECT_EQ(drive.read(kLastJobCopy), "HATODIK\n");
-    EXPECT_NE(pdfText(pdf()).find("HATODIK"), std::string::npos);
+    if (kPdfTextReadable) {
+        EXPECT_NE(pdfText(pdf()).find("HATODIK"), std::string::npos);
+    }
 
     // Nothing left: the copies stay as they are and the watch is armed again.
     fs::remove(pdf());
@@ -503,7 +525,9 @@ TEST_F(MainWindowTest, APrintingErrorStopsTheWatchAndKeepsTheJobForLater) {
     ASSERT_TRUE(w().Timer1->isActive());
     cycle();
     EXPECT_FALSE(drive.exists("c:\\talvera\\wnyomtat.txt"));
-    EXPECT_NE(pdfText(pdf()).find("MEGMARAD"), std::string::npos);
+    if (kPdfTextReadable) {
+        EXPECT_NE(pdfText(pdf()).find("MEGMARAD"), std::string::npos);
+    }
     EXPECT_EQ(dialogs.errors.size(), 1u);
 }
 
@@ -511,7 +535,8 @@ TEST_F(MainWindowTest, AJobTheHostExtendsWhilePrintingIsKeptAndTakenAgainWhole) 
     drive.write("c:\\talvera\\wnyomtat.txt", "ELSO RESZ\n");
     start();
     FailOn host{nx::FileOp::Open, drive.host(kWorkingCopy), [&] {
-        std::ofstream(drive.host("c:\\talvera\\wnyomtat.txt"), std::ios::app) << "MASODIK RESZ\n";
+        std::ofstream(drive.host("c:\\talvera\\wnyomtat.txt"), std::ios::app | std::ios::binary)
+            << "MASODIK RESZ\n";
     }};
     ScopedFaultHook hook(g().fs, host);
     startWatching();

@@ -137,8 +137,8 @@ TEST_F(PreviewWindow, NorvexaPrintDrawsThePreviewPageAsTheWindowDoes) {
     ASSERT_EQ(pageLabel(), "Ez a 2. oldal");
 
     const std::string png = (drive.root() / "page2.png").string();
-    const std::string cmd = std::string(NORVEXA_PRINT) + " '" + sample + "' --png '" + png + "' --page 2";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const QStringList args{QString::fromStdString(sample), "--png", QString::fromStdString(png), "--page", "2"};
+    ASSERT_EQ(QProcess::execute(NORVEXA_PRINT, args), 0) << args.join(' ').toStdString();
     const QImage tool = QImage(QString::fromStdString(png)).convertToFormat(image().format());
     EXPECT_EQ(tool.size(), image().size());
     EXPECT_TRUE(tool == image());
@@ -397,6 +397,12 @@ TEST_F(PreviewWindow, PrintsEveryPageOfTheShownFileAndStaysOnItsPage) {
     EXPECT_EQ(main().Label1->text(), cp("Nyomtat\xe1s..."));
     EXPECT_EQ(drive.read(kLastJob), threePages());
 
+#if defined(_WIN32)
+    // No poppler under Windows: the page objects that Qt's PDF writer makes.
+    std::ifstream in(pdf, std::ios::binary);
+    const std::string doc{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(QString::fromStdString(doc).count(QRegularExpression("/Type /Page\\b(?!s)")), 3);
+#else
     QProcess info;
     info.start("pdfinfo", {QString::fromStdString(pdf)});
     ASSERT_TRUE(info.waitForFinished(10000));
@@ -408,6 +414,7 @@ TEST_F(PreviewWindow, PrintsEveryPageOfTheShownFileAndStaysOnItsPage) {
     ASSERT_TRUE(text.waitForFinished(10000));
     const QString printed = QString::fromUtf8(text.readAllStandardOutput());
     EXPECT_TRUE(printed.contains(QStringLiteral("tükörfúrógép"))) << printed.toStdString();
+#endif
 }
 
 // ---------------------------------------------------------------------------------

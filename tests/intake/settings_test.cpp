@@ -1,7 +1,6 @@
 #include "intake/settings.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -127,7 +126,7 @@ TEST(LoadSettings, ShortFileKeepsDefaultsForTheRestAndStillWritesMarker) {
 TEST(LoadSettings, PersistentOpenFailureIsBoundedReportedAndGoesOnWithDefaults) {
     TempDrive d;
     d.write(paths::kSettingsFile, std::string(28, '\x01'));
-    ::chmod(d.host(paths::kSettingsFile).c_str(), 0444);  // read-only: write access refused
+    std::filesystem::permissions(d.host(paths::kSettingsFile), std::filesystem::perms(0444));  // read-only: write access refused
     Settings s;
     s.elite = 1234;
     Reports rep;
@@ -217,7 +216,7 @@ TEST(SaveSettings, UnwritableFileIsReportedAndMarkerStillGoes) {
     Settings s;
     Reports rep;
     loadSettings(d.fs(), s, rep.fn());
-    ::chmod(d.host(paths::kSettingsFile).c_str(), 0444);
+    std::filesystem::permissions(d.host(paths::kSettingsFile), std::filesystem::perms(0444));
     saveSettings(d.fs(), s, boxesOf(s), rep.fn());
     ASSERT_EQ(rep.messages.size(), 1u);
     EXPECT_EQ(rep.messages[0], "File access denied");

@@ -2,8 +2,6 @@
 // Services, and reading the stand-in library's record.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,16 +18,21 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
+        set(name, value.c_str());
     }
-    ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
+    ~ScopedEnv() { set(name_, old_ ? old_->c_str() : nullptr); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
+    static void set(const char* name, const char* value) {  // null: unset
+#if defined(_WIN32)
+        (void)_putenv_s(name, value ? value : "");  // an empty value unsets on Windows
+#else
+        if (value) (void)setenv(name, value, 1);
+        else (void)unsetenv(name);
+#endif
+    }
     const char* name_;
     std::optional<std::string> old_;
 };
@@ -63,7 +66,7 @@ inline void writeXdgEmailStandIn(const std::filesystem::path& dir, const std::st
            "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$NX_XDG_RECORD\"; done\n"
            "exit " << exitCode << "\n";
     out.close();
-    chmod(script.c_str(), 0755);
+    std::filesystem::permissions(script, std::filesystem::perms(0755));
 }
 
 // The arguments the stand-in got, or nullopt when it did not run.

@@ -1,7 +1,11 @@
 // LevelKuldes against stand-in mail libraries: one that is not there, one without
 // MAPISendMail, and one that records the call field by field.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -21,10 +25,14 @@ constexpr const char* kAttachment = "c:\\norvexa\\kuldes.txt";
 
 // True while the library at `path` is loaded in this process.
 bool loaded(const char* path) {
+#if defined(_WIN32)
+    return GetModuleHandleA(path) != nullptr;
+#else
     void* h = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
     if (!h) return false;
     dlclose(h);
     return true;
+#endif
 }
 
 class RecordingLibrary : public ::testing::Test {
@@ -158,6 +166,14 @@ TEST_F(RecordingLibrary, ResultOfMapiSendMailIsReturnedAndShown) {
     EXPECT_EQ(services.errors[1], "Hiba a lev\xE9l k\xFCld\xE9sekor (11).");
 }
 
+#if defined(_WIN32)
+// Windows has the library itself: the name goes to the system's loader unchanged.
+TEST(LibraryName, MapiNameIsTheSystemLibrary) {
+    ScopedEnv env("NORVEXA_MAPI_LIBRARY", "c:\\x\\mine.dll");
+    EXPECT_EQ(nx::libraryLoadName("MAPI32.DLL"), "MAPI32.DLL");
+    EXPECT_EQ(nx::libraryLoadName("MAPI32.DLL", "c:\\program files\\norvexa\\norvexa.exe"), "MAPI32.DLL");
+}
+#else
 TEST(LibraryName, MapiNameStandsForTheProvider) {
     EXPECT_EQ(nx::libraryLoadName("/x/libfoo.so"), "/x/libfoo.so");
     EXPECT_EQ(nx::libraryLoadName("libz.so.1"), "libz.so.1");
@@ -200,6 +216,7 @@ TEST(LibraryName, DefaultNameLoadsThroughTheEnvironment) {
     EXPECT_EQ(nx::LevelKuldes("s", "", kAttachment, "", "", "", "c@d", services), 0);
     EXPECT_EQ(nx::test::readRecord(recordPath)["recip0.lpszAddress"], "[c@d]");
 }
+#endif
 
 TEST(LibraryLoading, EntryAndUnload) {
     nx::Library lib;

@@ -168,6 +168,7 @@ TEST_F(PreviewPageTest, FileHeldByAnotherProgramIsGivenUpAfterAboutTwoSeconds) {
     EXPECT_GE(took, std::chrono::milliseconds(1500));
     EXPECT_LT(took, std::chrono::seconds(5));
     EXPECT_TRUE(image.ops.empty());
+    lock.release();
     EXPECT_EQ(drive.read(kFile), "A");
 }
 

@@ -173,6 +173,7 @@ TEST_F(PrinterOutputTest, LockedFileIsReportedAsSharingViolation) {
         EXPECT_EQ(e.code(), 32);
     }
     EXPECT_TRUE(job.log.empty());
+    lock.release();
     EXPECT_EQ(drive.read(kJob), "A");
 }
 

@@ -2,9 +2,6 @@
 // recording fakes, and a fault plan for the file layer.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <functional>
 #include <map>
@@ -13,6 +10,7 @@
 #include "platform/files.h"
 #include "render/printer_output.h"
 #include "tests/support/recording.h"
+#include "tests/support/held_file.h"
 #include "tests/support/temp_drive.h"
 
 namespace nx::test {
@@ -31,24 +29,6 @@ public:
         auto it = counts.find(op);
         return it == counts.end() ? 0 : it->second;
     }
-};
-
-// Holds a whole-file exclusive lock on a host file from a second file description.
-class HeldLock {
-public:
-    explicit HeldLock(const std::string& hostPath) : fd_(::open(hostPath.c_str(), O_RDWR)) {
-        if (fd_ >= 0) locked_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-    }
-    ~HeldLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-    bool locked() const { return locked_; }
-
-private:
-    int fd_;
-    bool locked_ = false;
 };
 
 struct RenderFixture {

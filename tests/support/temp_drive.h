@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -17,9 +18,7 @@ namespace nx::test {
 class TempDrive {
 public:
     explicit TempDrive(bool withServiceDir = true) {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "norvexa-test-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        root_ = tmpl;
+        root_ = freshDirectory();
         if (withServiceDir) std::filesystem::create_directory(root_ / "norvexa");
         fs_ = std::make_unique<FileSystem>(DriveTable(root_.string()));
     }
@@ -49,6 +48,16 @@ public:
     bool exists(std::string_view dosPath) const { return std::filesystem::exists(host(dosPath)); }
 
 private:
+    static std::filesystem::path freshDirectory() {
+        static std::mt19937_64 random{std::random_device{}()};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const auto dir = std::filesystem::temp_directory_path() /
+                             ("norvexa-test-" + std::to_string(random() % 1000000000));
+            std::error_code ec;
+            if (std::filesystem::create_directory(dir, ec)) return dir;
+        }
+        std::abort();
+    }
     std::filesystem::path root_;
     std::unique_ptr<FileSystem> fs_;
 };
