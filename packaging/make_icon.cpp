@@ -2,7 +2,11 @@
 // form coming out of it, the form's box drawn in lines as the service prints them.
 //
 //   norvexa_icon OUTDIR 16 32 48 ...   writes OUTDIR/<size>/norvexa.png
+//   norvexa_icon --ico FILE 16 32 ...   writes one Windows icon file holding the
+//                                       sizes as PNG images
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -47,6 +51,47 @@ QImage draw(int size) {
     return img;
 }
 
+void put16(QByteArray& out, int v) {
+    out.append(static_cast<char>(v & 0xff));
+    out.append(static_cast<char>((v >> 8) & 0xff));
+}
+void put32(QByteArray& out, qint64 v) {
+    put16(out, static_cast<int>(v & 0xffff));
+    put16(out, static_cast<int>((v >> 16) & 0xffff));
+}
+
+// An .ico file: a directory of images, each stored as PNG (Windows Vista and later).
+bool writeIco(const QString& path, const QList<int>& sizes) {
+    QList<QByteArray> images;
+    for (int size : sizes) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!draw(size).save(&buffer, "PNG")) return false;
+        images.append(png);
+    }
+    QByteArray out;
+    put16(out, 0);  // reserved
+    put16(out, 1);  // an icon
+    put16(out, static_cast<int>(images.size()));
+    qint64 offset = 6 + 16 * images.size();
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        const int size = sizes[i];
+        out.append(static_cast<char>(size >= 256 ? 0 : size));  // 0 stands for 256
+        out.append(static_cast<char>(size >= 256 ? 0 : size));
+        out.append('\0');  // no palette
+        out.append('\0');
+        put16(out, 1);   // colour planes
+        put16(out, 32);  // bits per pixel
+        put32(out, images[i].size());
+        put32(out, offset);
+        offset += images[i].size();
+    }
+    for (const QByteArray& image : images) out.append(image);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,6 +102,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
+    if (out == QStringLiteral("--ico")) {
+        QList<int> sizes;
+        for (int i = 3; i < argc; ++i) sizes.append(QString::fromLatin1(argv[i]).toInt());
+        if (sizes.contains(0) || !writeIco(QString::fromLocal8Bit(argv[2]), sizes)) {
+            std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     for (int i = 2; i < argc; ++i) {
         const int size = QString::fromLatin1(argv[i]).toInt();
         if (size <= 0) return 2;

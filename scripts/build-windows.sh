@@ -7,9 +7,11 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 qt=$("$top/scripts/build-qt-windows.sh")
 out=$top/build/windows
+# Wine runs the icon program at build time and the tests later, in a prefix of the build's own.
+export WINEPREFIX=${WINEPREFIX:-$out/wine} WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 cmake -S "$top" -B "$out" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DNORVEXA_WERROR=ON -DNORVEXA_BUILD_BENCH=OFF \
+    -DCMAKE_CROSSCOMPILING_EMULATOR=wine -DCMAKE_BUILD_TYPE=Release -DNORVEXA_WERROR=ON -DNORVEXA_BUILD_BENCH=OFF \
     -DGTEST_SOURCE_DIR=/usr/src/googletest "$@"
 cmake --build "$out" -j"$(nproc)"
