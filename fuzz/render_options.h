@@ -99,7 +99,8 @@ inline std::string previewTextOf(const std::uint8_t* data, std::size_t size, int
 template <typename Recording>
 std::string drawnTextOf(const Recording& surface) {
     std::string out;
-    for (const auto& run : surface.texts()) out += run.text;
+    for (const auto& op : surface.ops)
+        if (op.kind == Recording::Kind::Text) out += op.text;
     return out;
 }
 

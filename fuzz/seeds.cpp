@@ -65,6 +65,7 @@ void streamSeeds(const std::string& name, const Bytes& stream) {
     for (int page = 1; page <= 3; ++page)
         seed("preview_page_fuzz", name + ".p" + std::to_string(page),
              header({0, page == 2 ? 0xFF : 0, 0, 0, page}) + stream);
+    seed("preview_page_fuzz", name + ".p1c", header({32, 0, 0, 0, 1}) + stream);  // against the printer
     seed("copy_lines_fuzz", name, header({0, 0}) + stream);
     seed("copy_lines_fuzz", name + ".w", header({faultOf(kOpWrite, kCodeDiskFull), 3}) + stream);
     seed("copy_lines_fuzz", name + ".c", header({faultOf(kOpClose, kCodeDiskFull), 1}) + stream);

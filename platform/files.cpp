@@ -8,6 +8,9 @@ namespace nx {
 
 namespace {
 
+// Reads start with a small chunk (most files here are jobs of a few kilobytes) and
+// go on with large ones once a file proves longer.
+constexpr std::size_t kFirstReadChunk = 4 * 1024;
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
@@ -95,11 +98,13 @@ ResultCode ByteFile::flushWrites() {
 ResultCode ByteFile::readRefill(std::uint8_t& byte) {
     if (!isOpen()) return kFileNotOpen;
     if (const ResultCode rc = flushWrites()) return rc;
-    // Allocated once per file and left uninitialised: a small file read costs no
-    // clearing of the whole chunk.
-    if (!rbuf_) rbuf_ = std::make_unique_for_overwrite<std::uint8_t[]>(kReadChunk);
+    // Left uninitialised; small first, large from the second refill on.
+    if (!rbuf_ || (rbufCap_ < kReadChunk && rbufLen_ == rbufCap_)) {
+        rbufCap_ = rbuf_ ? kReadChunk : kFirstReadChunk;
+        rbuf_ = std::make_unique_for_overwrite<std::uint8_t[]>(rbufCap_);
+    }
     std::size_t got = 0;
-    const ResultCode rc = file_.read(pos_, rbuf_.get(), kReadChunk, got);
+    const ResultCode rc = file_.read(pos_, rbuf_.get(), rbufCap_, got);
     if (rc != kOk || got == 0) {
         dropReadAhead();
         return rc != kOk ? rc : kReadBeyondEof;
@@ -289,10 +294,13 @@ ResultCode TextFile::reset() { return open(FileOp::Open, Access::Read, false); }
 ResultCode TextFile::rewrite() { return open(FileOp::Create, Access::Write, true); }
 
 ResultCode TextFile::fill() {
-    // The chunk is allocated once per file and left uninitialised.
-    if (!chunk_) chunk_ = std::make_unique_for_overwrite<char[]>(kReadChunk);
+    // Left uninitialised; small first, large once a read filled the small one.
+    if (!chunk_ || (chunkCap_ < kReadChunk && buf_.size() == chunkCap_)) {
+        chunkCap_ = chunk_ ? kReadChunk : kFirstReadChunk;
+        chunk_ = std::make_unique_for_overwrite<char[]>(chunkCap_);
+    }
     std::size_t got = 0;
-    const ResultCode rc = file_.read(offset_, chunk_.get(), kReadChunk, got);
+    const ResultCode rc = file_.read(offset_, chunk_.get(), chunkCap_, got);
     buf_.assign(chunk_.get(), rc == kOk ? got : 0);
     off_ = 0;
     offset_ += static_cast<std::int64_t>(buf_.size());

@@ -159,6 +159,7 @@ private:
     std::string hostPath_;
     std::int64_t pos_ = 0;                 // logical byte position
     std::unique_ptr<std::uint8_t[]> rbuf_;  // read-ahead: rbufLen_ bytes from rbufStart_
+    std::size_t rbufCap_ = 0;
     std::size_t rbufLen_ = 0;
     std::int64_t rbufStart_ = 0;
     std::size_t rbufOff_ = 0;
@@ -203,6 +204,7 @@ private:
     bool writing_ = false;
     std::int64_t offset_ = 0;  // where the next read or write goes in the file
     std::unique_ptr<char[]> chunk_;  // what one read from the file brings
+    std::size_t chunkCap_ = 0;
     std::string buf_;
     std::size_t off_ = 0;
 };

@@ -412,6 +412,14 @@ TEST(ByteFile, BlocksAcrossTheReadBuffer) {
     } while (got > 0);
     EXPECT_EQ(back, data);
 
+    // Byte by byte through the small first chunk and the large ones after it.
+    ByteFile bytes(d.fs());
+    bytes.assign("c:\\norvexa\\big.bin");
+    ASSERT_EQ(bytes.reset(), 0);
+    back.clear();
+    while (bytes.read(b) == 0) back.push_back(static_cast<char>(b));
+    EXPECT_EQ(back, data);
+
     ByteFile w(d.fs());
     w.assign("c:\\norvexa\\copy.bin");
     ASSERT_EQ(w.rewrite(), 0);

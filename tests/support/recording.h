@@ -183,6 +183,27 @@ public:
     }
     void clear() { ops.clear(); }
 
+    // Whether `a` and `b` make the same drawing calls (as drawing() lists them), the
+    // first `skipA` drawing calls of `a` left out; compared call by call, without text.
+    static bool sameDrawing(const RecordingSurface& a, std::size_t skipA, const RecordingSurface& b) {
+        auto drawingCall = [](const Op& op) {
+            return op.kind == Kind::Text || op.kind == Kind::Move || op.kind == Kind::Line ||
+                   op.kind == Kind::Fill;
+        };
+        auto ia = a.ops.begin(), ib = b.ops.begin();
+        for (;;) {
+            while (ia != a.ops.end() && (!drawingCall(*ia) || (skipA > 0 && skipA--))) ++ia;
+            while (ib != b.ops.end() && !drawingCall(*ib)) ++ib;
+            if (ia == a.ops.end() || ib == b.ops.end()) return ia == a.ops.end() && ib == b.ops.end();
+            if (ia->kind != ib->kind || ia->x != ib->x || ia->y != ib->y) return false;
+            if (ia->kind == Kind::Text && ia->text != ib->text) return false;
+            if ((ia->kind == Kind::Line || ia->kind == Kind::Fill) && (ia->x2 != ib->x2 || ia->y2 != ib->y2))
+                return false;
+            ++ia;
+            ++ib;
+        }
+    }
+
 private:
     Op& record(Kind kind) {
         Op op{};
