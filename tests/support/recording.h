@@ -10,8 +10,8 @@
 // byte can be given another advance with setAdvance() (e.g. a narrow "u").
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <map>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -72,8 +72,8 @@ public:
 
     // --- metrics ---------------------------------------------------------------
     int advance(unsigned char byte) const {
-        auto it = advances_.find(byte);
-        const int base = it != advances_.end() ? it->second : size_;
+        const int set = advances_[byte];
+        const int base = set != kSizeAdvance ? set : size_;
         return base + (bold_ ? 1 : 0);
     }
     int width(std::string_view text) const {
@@ -206,20 +206,24 @@ public:
 
 private:
     Op& record(Kind kind) {
-        Op op{};
+        Op& op = ops.emplace_back();
         op.kind = kind;
         op.page = page;
         op.size = size_;
         op.bold = bold_;
-        ops.push_back(std::move(op));
-        return ops.back();
+        return op;
     }
 
     std::string face_;
     int size_ = 10;
     bool bold_ = false;
     int penX_ = 0, penY_ = 0;
-    std::map<unsigned char, int> advances_;
+    static constexpr int kSizeAdvance = -1;  // the byte advances by the point size
+    std::array<int, 256> advances_ = [] {
+        std::array<int, 256> a{};
+        a.fill(kSizeAdvance);
+        return a;
+    }();
 };
 
 inline std::ostream& operator<<(std::ostream& os, const RecordingSurface::TextRun& t) {
