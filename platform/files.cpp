@@ -8,10 +8,6 @@ namespace nx {
 
 namespace {
 
-// Reads start with a small chunk (most files here are jobs of a few kilobytes) and
-// go on with large ones once a file proves longer.
-constexpr std::size_t kFirstReadChunk = 4 * 1024;
-constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
 }  // namespace
@@ -98,13 +94,9 @@ ResultCode ByteFile::flushWrites() {
 ResultCode ByteFile::readRefill(std::uint8_t& byte) {
     if (!isOpen()) return kFileNotOpen;
     if (const ResultCode rc = flushWrites()) return rc;
-    // Left uninitialised; small first, large from the second refill on.
-    if (!rbuf_ || (rbufCap_ < kReadChunk && rbufLen_ == rbufCap_)) {
-        rbufCap_ = rbuf_ ? kReadChunk : kFirstReadChunk;
-        rbuf_ = std::make_unique_for_overwrite<std::uint8_t[]>(rbufCap_);
-    }
+    rbuf_.prepare(rbufLen_);
     std::size_t got = 0;
-    const ResultCode rc = file_.read(pos_, rbuf_.get(), rbufCap_, got);
+    const ResultCode rc = file_.read(pos_, rbuf_.data(), rbuf_.capacity(), got);
     if (rc != kOk || got == 0) {
         dropReadAhead();
         return rc != kOk ? rc : kReadBeyondEof;
@@ -112,7 +104,7 @@ ResultCode ByteFile::readRefill(std::uint8_t& byte) {
     rbufLen_ = got;
     rbufStart_ = pos_;
     rbufOff_ = 1;
-    byte = rbuf_[0];
+    byte = rbuf_.data()[0];
     ++pos_;
     return kOk;
 }
@@ -123,7 +115,7 @@ ResultCode ByteFile::readBlock(std::uint8_t* buffer, std::size_t max, std::size_
     if (!isOpen()) return kFileNotOpen;
     if (rbufOff_ < rbufLen_) {
         const std::size_t n = std::min(max, rbufLen_ - rbufOff_);
-        std::memcpy(buffer, rbuf_.get() + rbufOff_, n);
+        std::memcpy(buffer, rbuf_.data() + rbufOff_, n);
         rbufOff_ += n;
         pos_ += static_cast<std::int64_t>(n);
         got = n;
@@ -147,7 +139,7 @@ ResultCode ByteFile::readRecord(void* record) {
     // Serve what the read-ahead still holds, then read the rest directly.
     if (rbufOff_ < rbufLen_) {
         got = std::min(recordSize_, rbufLen_ - rbufOff_);
-        std::memcpy(out, rbuf_.get() + rbufOff_, got);
+        std::memcpy(out, rbuf_.data() + rbufOff_, got);
     }
     dropReadAhead();
     std::size_t n = 0;
@@ -294,14 +286,10 @@ ResultCode TextFile::reset() { return open(FileOp::Open, Access::Read, false); }
 ResultCode TextFile::rewrite() { return open(FileOp::Create, Access::Write, true); }
 
 ResultCode TextFile::fill() {
-    // Left uninitialised; small first, large once a read filled the small one.
-    if (!chunk_ || (chunkCap_ < kReadChunk && buf_.size() == chunkCap_)) {
-        chunkCap_ = chunk_ ? kReadChunk : kFirstReadChunk;
-        chunk_ = std::make_unique_for_overwrite<char[]>(chunkCap_);
-    }
+    chunk_.prepare(buf_.size());
     std::size_t got = 0;
-    const ResultCode rc = file_.read(offset_, chunk_.get(), chunkCap_, got);
-    buf_.assign(chunk_.get(), rc == kOk ? got : 0);
+    const ResultCode rc = file_.read(offset_, chunk_.data(), chunk_.capacity(), got);
+    buf_.assign(reinterpret_cast<const char*>(chunk_.data()), rc == kOk ? got : 0);
     off_ = 0;
     offset_ += static_cast<std::int64_t>(buf_.size());
     return rc;

@@ -92,6 +92,29 @@ private:
     FileBackend::Handle h_ = -1;
 };
 
+// The buffer one read from a file fills: small at first (most files here are jobs
+// of a few kilobytes), full size once a read has filled it. Left uninitialised.
+class ReadChunk {
+public:
+    static constexpr std::size_t kFirst = 4 * 1024;
+    static constexpr std::size_t kFull = 64 * 1024;
+
+    // Makes the buffer ready for the next read; `lastGot` is what the previous read
+    // into it brought.
+    void prepare(std::size_t lastGot) {
+        if (data_ && (capacity_ == kFull || lastGot < capacity_)) return;
+        capacity_ = data_ ? kFull : kFirst;
+        data_ = std::make_unique_for_overwrite<std::uint8_t[]>(capacity_);
+    }
+    std::uint8_t* data() { return data_.get(); }
+    const std::uint8_t* data() const { return data_.get(); }
+    std::size_t capacity() const { return capacity_; }
+
+private:
+    std::unique_ptr<std::uint8_t[]> data_;
+    std::size_t capacity_ = 0;
+};
+
 // A byte file: records of `recordSize` bytes (1, or 28 for the settings file), opened
 // with read and write access and read and write sharing. Reads are buffered; end of
 // file, position and seek behave as with unbuffered one-record reads.
@@ -114,7 +137,7 @@ public:
     ResultCode read(std::uint8_t& byte) {  // one byte (record size 1); 100 at the end
         if (const ResultCode f = fs_.fault(FileOp::Read, hostPath_)) return f;
         if (rbufOff_ < rbufLen_) {  // served from the read-ahead, no system call
-            byte = rbuf_[rbufOff_++];
+            byte = rbuf_.data()[rbufOff_++];
             ++pos_;
             return kOk;
         }
@@ -158,8 +181,7 @@ private:
     std::string dosPath_;
     std::string hostPath_;
     std::int64_t pos_ = 0;                 // logical byte position
-    std::unique_ptr<std::uint8_t[]> rbuf_;  // read-ahead: rbufLen_ bytes from rbufStart_
-    std::size_t rbufCap_ = 0;
+    ReadChunk rbuf_;                       // read-ahead: rbufLen_ bytes from rbufStart_
     std::size_t rbufLen_ = 0;
     std::int64_t rbufStart_ = 0;
     std::size_t rbufOff_ = 0;
@@ -203,8 +225,7 @@ private:
     std::string hostPath_;
     bool writing_ = false;
     std::int64_t offset_ = 0;  // where the next read or write goes in the file
-    std::unique_ptr<char[]> chunk_;  // what one read from the file brings
-    std::size_t chunkCap_ = 0;
+    ReadChunk chunk_;  // what one read from the file brings
     std::string buf_;
     std::size_t off_ = 0;
 };

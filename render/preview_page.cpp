@@ -1,7 +1,6 @@
 #include "render/preview_page.h"
 
 #include <cstring>
-#include <memory>
 
 #include "render/interpreter.h"
 #include "render/open_retry.h"
@@ -13,24 +12,20 @@ namespace {
 constexpr int kPreviewOriginX = 8;
 constexpr int kPreviewOriginY = 8;
 constexpr std::size_t kPreviewLineLimit = 255;
-constexpr std::size_t kFirstSkipChunk = 4 * 1024;
-constexpr std::size_t kSkipChunk = 64 * 1024;
 
 // Moves `file` to the byte after its `formFeeds`-th form feed, or to its end when it
 // holds fewer. Reads in blocks: the position ends up where reading byte by byte and
 // counting would leave it.
 void skipFormFeeds(ByteFile& file, std::int64_t formFeeds) {
     if (formFeeds <= 0) return;
-    // Uninitialised; small first, large once the file proves longer.
-    std::size_t chunk = kFirstSkipChunk;
-    auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(chunk);
+    ReadChunk buffer;
     std::int64_t start = 0;
     check(file.position(start));
-    for (;;) {
-        std::size_t got = 0;
-        check(file.readBlock(buffer.get(), chunk, got));
+    for (std::size_t got = 0;;) {
+        buffer.prepare(got);
+        check(file.readBlock(buffer.data(), buffer.capacity(), got));
         if (got == 0) return;  // end of file: a blank page
-        const std::uint8_t* p = buffer.get();
+        const std::uint8_t* p = buffer.data();
         const std::uint8_t* end = p + got;
         while (p < end) {
             const auto* ff = static_cast<const std::uint8_t*>(
@@ -38,15 +33,11 @@ void skipFormFeeds(ByteFile& file, std::int64_t formFeeds) {
             if (!ff) break;
             p = ff + 1;
             if (--formFeeds == 0) {
-                check(file.seek(start + (p - buffer.get())));
+                check(file.seek(start + (p - buffer.data())));
                 return;
             }
         }
         start += static_cast<std::int64_t>(got);
-        if (got == chunk && chunk < kSkipChunk) {
-            chunk = kSkipChunk;
-            buffer = std::make_unique_for_overwrite<std::uint8_t[]>(chunk);
-        }
     }
 }
 
