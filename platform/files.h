@@ -107,7 +107,6 @@ public:
         data_ = std::make_unique_for_overwrite<std::uint8_t[]>(capacity_);
     }
     std::uint8_t* data() { return data_.get(); }
-    const std::uint8_t* data() const { return data_.get(); }
     std::size_t capacity() const { return capacity_; }
 
 private:
