@@ -183,14 +183,6 @@ std::string ioText(const std::string& path, int code) {
     return path + ": " + nx::withFullStop(nx::ioMessage(code));
 }
 
-// Services for batch use: a failed read is remembered and reported at the end.
-class BatchServices final : public nx::Services {
-public:
-    bool terminationRequested = false;
-    void requestTermination() override { terminationRequested = true; }
-    void errorBox(std::string_view text) override { std::cerr << text << '\n'; }
-};
-
 nx::Settings loadSettings(nx::FileSystem& fs, const std::string& path) {
     nx::Settings settings;
     if (const int rc = nx::readSettingsFile(fs, path, settings)) throw Failure{ioText(path, rc)};
@@ -328,18 +320,21 @@ void renderPreview(nx::RenderContext& ctx, const std::string& stream, int page, 
     const QSize size = image.size();
     QPainter painter(&image);
     nx::qt::PainterSurface surface(painter, kScreenDpi, nx::qt::previewFill());
+    int readFailure = 0;
     if (trace) {
         TraceSurface traced(stdout);
         traced.setInner(surface);
         traced.page(page);
-        nx::renderPreviewPage(ctx, stream, page, traced, size.width(), size.height());
+        readFailure = nx::renderPreviewPage(ctx, stream, page, traced, size.width(), size.height());
     } else {
-        nx::renderPreviewPage(ctx, stream, page, surface, size.width(), size.height());
+        readFailure = nx::renderPreviewPage(ctx, stream, page, surface, size.width(), size.height());
     }
     surface.flush();
     painter.end();
     if (!png.isEmpty() && !image.save(png, "PNG"))
         throw Failure{png.toStdString() + ": the image could not be written"};
+    // The page drawn up to the unreadable byte has been written; the run fails.
+    if (readFailure != 0) throw Failure{stream + ": a byte could not be read"};
 }
 
 // What every action works with: the options, the file system, the settings and
@@ -432,8 +427,7 @@ int run(const Options& o) {
     }
 
     nx::NoProgress progress;
-    BatchServices services;
-    nx::RenderContext ctx{fs, settings, [variable] { return variable; }, progress, services};
+    nx::RenderContext ctx{fs, settings, [variable] { return variable; }, progress};
     Job j{o, fs, ctx, temp, stream};
     switch (o.action) {
         case Action::Pdf: printPdf(j); break;
@@ -444,7 +438,6 @@ int run(const Options& o) {
         case Action::Convert:
         case Action::None: break;
     }
-    if (services.terminationRequested) throw Failure{stream + ": a byte could not be read"};
     return 0;
 }
 

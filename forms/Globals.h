@@ -9,7 +9,7 @@
 #include <string>
 
 #include "intake/settings.h"
-#include "intake/watch.h"
+#include "intake/cycle.h"
 #include "platform/files.h"
 #include "platform/qt/dialog_service.h"
 #include "platform/services.h"
@@ -37,7 +37,7 @@ struct Globals {
           dialogs(dialogService),
           services(appServices),
           dispatcher(handlerDispatcher),
-          jobs(fileSystem),
+          cycle(fileSystem),
           previewText(fileSystem) {}
 
     nx::FileSystem& fs;
@@ -49,15 +49,10 @@ struct Globals {
 
     // The preview's file: the converted print stream that the preview shows.
     std::string currentJobPath;
-    // The job files of the host programs: which is taken, and when one may go.
-    nx::JobWatch jobs;
-    // The job the watch cycle handed to the preview; its path is empty after the
-    // last-job button. Closing the preview releases it.
-    nx::TakenJob previewJob;
+    // The job's life: which job is taken, printed or shown, and when its file goes.
+    nx::JobCycle cycle;
 
     nx::TextFile previewText;         // bound by every preview render, read by the exports
-    int pageNumber = 1;
-    int pageCount = 1;
 
     // The application's current printer, set by the printer setup dialog.
     std::unique_ptr<QPrinter> currentPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);

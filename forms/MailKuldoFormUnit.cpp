@@ -140,11 +140,13 @@ void TMailKuldoForm::FormClose(QObject*) { SajatAdatTarolas(); }
 void TMailKuldoForm::MegseGombClick(QObject*) { close(); }
 
 void TMailKuldoForm::KuldesGombClick(QObject*) {
-    const std::string ownName = nx::qt::toCp1250(ESajatNev->text());
-    const std::string ownAddress = nx::qt::toCp1250(ESajatMailCim->text());
-    const std::string recipName = nx::qt::toCp1250(Ecimzett->text());
-    const std::string recipAddress = nx::qt::toCp1250(Eemailcim->text());
-    const std::string subject = nx::qt::toCp1250(Etargy->text());
+    nx::MailMessage message;
+    message.senderName = nx::qt::toCp1250(ESajatNev->text());
+    message.senderAddress = nx::qt::toCp1250(ESajatMailCim->text());
+    message.recipName = nx::qt::toCp1250(Ecimzett->text());
+    message.recipAddress = nx::qt::toCp1250(Eemailcim->text());
+    message.subject = nx::qt::toCp1250(Etargy->text());
+    message.attachments = {std::string(nx::paths::kMailAttachment)};
 
 #if !defined(_WIN32)
     // The provider maps the attachment's DOS path through drive C. It runs in this
@@ -156,9 +158,9 @@ void TMailKuldoForm::KuldesGombClick(QObject*) {
     std::uintptr_t uiParam = 0;
     if (QWidget* main = mainWindow()) uiParam = static_cast<std::uintptr_t>(main->winId());
 
-    // The window stays open whatever the outcome; a failure has shown its box.
-    (void)nx::LevelKuldes(subject, "", nx::paths::kMailAttachment, ownName, ownAddress, recipName,
-                          recipAddress, g_.services, uiParam, mailLibrary_);
+    // The window stays open whatever the outcome.
+    const int result = nx::LevelKuldes(message, uiParam, mailLibrary_);
+    if (result != 0) g_.services.errorBox(nx::sendErrorText(result));
 }
 
 // ---------------------------------------------------------------------------------

@@ -45,13 +45,6 @@ void place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(left, top, width, height);
 }
 
-// The last-job copy is never consumed, whatever case its path is written in.
-bool isLastJobCopy(const std::string& path) {
-    std::string lower = path;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower.find("legutobb.txt") != std::string::npos;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -208,7 +201,7 @@ int TNyomt::screenDpiY() const {
 }
 
 void TNyomt::setPageLabel() {
-    Label2->setText(pageLabelText(g_.pageNumber));
+    Label2->setText(pageLabelText(pageNumber_));
     Label2->resize(std::max(32, Label2->sizeHint().width()), Label2->height());
     Label2->repaint();
 }
@@ -235,15 +228,16 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
         g_.settings,
         [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->variableLineHeight(); },
         progress,
-        g_.services,
     };
     QImage& image = NyomtLista->picture;
     {
         QPainter painter(&image);
         nx::qt::PainterSurface surface(painter, screenDpiY(), windowColour());
         try {
-            nx::renderPreviewPage(ctx, fileName, g_.pageNumber, surface, image.width(),
-                                  image.height());
+            // A byte that cannot be read ends the page there and the program.
+            if (nx::renderPreviewPage(ctx, fileName, pageNumber_, surface, image.width(),
+                                      image.height()) != 0)
+                g_.services.requestTermination();
         } catch (...) {
             // What was drawn before the failure stays visible.
             surface.flush();
@@ -258,7 +252,7 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
 }
 
 void TNyomt::ElsoOldalClick(QObject*) {
-    g_.pageNumber = 1;
+    pageNumber_ = 1;
     setPageLabel();
     TextMegnez(this, shownFile_);
 }
@@ -268,13 +262,13 @@ void TNyomt::ElsoOldalKeyPress(QObject*, char& key) {
 }
 
 void TNyomt::ElozoOldalClick(QObject*) {
-    if (g_.pageNumber > 1) --g_.pageNumber;
+    if (pageNumber_ > 1) --pageNumber_;
     setPageLabel();
     TextMegnez(this, shownFile_);
 }
 
 void TNyomt::KovetkezoOldalClick(QObject*) {
-    if (g_.pageNumber < INT_MAX) ++g_.pageNumber;
+    if (pageNumber_ < INT_MAX) ++pageNumber_;
     setPageLabel();
     TextMegnez(this, shownFile_);
 }
@@ -315,18 +309,14 @@ void TNyomt::UtolsoOldalClick(QObject*) {
     nx::check(file.close());
 
     if (count > 0) {
-        g_.pageNumber = count;
-        g_.pageCount = count;
+        pageNumber_ = count;
         setPageLabel();
         TextMegnez(this, shownFile_);
-    } else {
-        g_.pageCount = 0;
     }
 }
 
 void TNyomt::FormActivate(QObject*) {
-    g_.pageNumber = 1;
-    g_.pageCount = 1;
+    pageNumber_ = 1;
     setPageLabel();
     prepareImage();
     // A click that activated the window goes to the button it pressed.
@@ -341,11 +331,9 @@ void TNyomt::FormClose(QObject*) {
     NyomtLista->update();
     if (g_.Nyomtat) g_.Nyomtat->setStatus(QStringLiteral("Figyelés..."));
 
-    // The host's job file is consumed by the same rule as after printing; the
-    // deletion is unchecked here, and a job that stays is shown again later.
-    if (!g_.previewJob.path.empty() && !isLastJobCopy(g_.previewJob.path))
-        (void)g_.jobs.release(g_.previewJob);
-    g_.previewJob = nx::TakenJob{};
+    // The host's job file that the watch handed over goes by the same rule as
+    // after printing; a job that stays is shown again later.
+    g_.cycle.previewClosed();
 
     if (g_.Nyomtat) g_.Nyomtat->armWatch();
 }
@@ -425,10 +413,9 @@ void TNyomt::KinyomtatClick(QObject*) {
     g_.Nyomtat->Kikuldes(shownFile_);
 }
 
-void TNyomt::openJob(const std::string& printStreamPath, const nx::TakenJob& job) {
+void TNyomt::openJob(const std::string& printStreamPath) {
     shownFile_ = printStreamPath;
     g_.currentJobPath = printStreamPath;
-    g_.previewJob = job;
 
     show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) raise();
@@ -438,8 +425,7 @@ void TNyomt::openJob(const std::string& printStreamPath, const nx::TakenJob& job
     Label1->repaint();
 
     // Page 1 also when the window was already shown and no activation runs.
-    g_.pageNumber = 1;
-    g_.pageCount = 1;
+    pageNumber_ = 1;
     setPageLabel();
     if (NyomtLista->picture.isNull()) prepareImage();
     TextMegnez(this, printStreamPath);

@@ -60,7 +60,7 @@ public:
     QPushButton* ReszletNyomt = nullptr;  // no click handler
 
     // Methods, in declaration order.
-    // Draws page g.pageNumber of `fileName` into NyomtLista and binds the preview text
+    // Draws page pageNumber() of `fileName` into NyomtLista and binds the preview text
     // file to it; the progress bar ends at 100 of 100 and Kinyomtat gets the focus.
     void TextMegnez(QObject* sender, const std::string& fileName);
     void ElsoOldalClick(QObject* sender);
@@ -81,9 +81,12 @@ public:
     void KinyomtatClick(QObject* sender);
 
     // Shows a converted print stream: the window non-modally, Label1 "Nyomtatási kép",
-    // page 1, then the render. `job` is the host's job that closing the window
-    // releases (an empty path: nothing is released).
-    void openJob(const std::string& printStreamPath, const nx::TakenJob& job);
+    // page 1, then the render. Closing the window tells the watch cycle, which
+    // releases a job it handed over.
+    void openJob(const std::string& printStreamPath);
+
+    // The 1-based page the window shows.
+    int pageNumber() const { return pageNumber_; }
 
     // The file the window shows and works on (navigation, last page, print).
     const std::string& shownFile() const { return shownFile_; }
@@ -115,6 +118,7 @@ private:
 
     Globals& g_;
     std::string shownFile_;
+    int pageNumber_ = 1;
 };
 
 // The unit's shared close of the program-wide preview text file (checked; nothing

@@ -19,7 +19,6 @@
 #include "forms/NyomtUnit.h"
 #include "forms/WindowKit.h"
 #include "intake/intconv.h"
-#include "intake/watch.h"
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/print_job.h"
@@ -203,7 +202,7 @@ void TNyomtat::KilepesGombClick(QObject*) { g_.services.requestTermination(); }
 
 void TNyomtat::LegutobbiNyGombClick(QObject*) {
     setStatus(cp("Megjelen\xedt\xe9s..."));
-    g_.Nyomt->openJob(std::string(nx::paths::kLastJobCopy), nx::TakenJob{});
+    g_.Nyomt->openJob(std::string(nx::paths::kLastJobCopy));
 }
 
 void TNyomtat::MaskEdit1Exit(QObject*) {
@@ -251,8 +250,15 @@ void TNyomtat::Kikuldes(std::string_view fileName) {
     nx::qt::QtPrintJob job(*g_.currentPrinter);
     nx::qt::BarProgress progress(*ProgressBar1);
     nx::RenderContext ctx{g_.fs, g_.settings, [this] { return ValtozoSormagassag->isChecked(); },
-                          progress, g_.services};
-    nx::printStream(ctx, fileName, job, NyomtA3->isChecked());
+                          progress};
+    try {
+        nx::printStream(ctx, fileName, job, NyomtA3->isChecked());
+    } catch (const nx::StreamReadError&) {
+        // A print stream that cannot be read whole ends the program; the error box
+        // follows as for every input/output error.
+        g_.services.requestTermination();
+        throw;
+    }
 }
 
 bool TNyomtat::variableLineHeight() const { return ValtozoSormagassag->isChecked(); }
@@ -260,52 +266,37 @@ bool TNyomtat::variableLineHeight() const { return ValtozoSormagassag->isChecked
 void TNyomtat::Figyeles(QObject*) {
     Timer1->stop();
     setStatus(cp("Figyel\xe9s..."));
-
-    // The candidates are tried in a value of the cycle's own: the program-wide
-    // current job path names the preview's file and is left to the preview. A job
-    // that its host is still writing is passed over until the host closes it.
-    nx::ByteFile file(g_.fs);
-    const std::optional<std::string> jobPath = g_.jobs.choose(file);
-    if (!jobPath) {
+    if (!g_.cycle.look()) {
         armWatch();
         return;
     }
 
     setStatus(cp("Feldolgoz\xe1s..."));
     nx::qt::BarProgress progress(*ProgressBar1);
-    const nx::TakenJob job = g_.jobs.copy(*jobPath, file, progress);
-    if (job.copied.status != nx::JobCopyResult::Status::Copied) {
-        // A copy that cannot be made or a job that cannot be read: nothing is printed,
-        // shown or deleted, the job stays for the next run, and the program ends.
-        g_.services.requestTermination();
-        g_.services.errorBox(nx::withFullStop(nx::ioMessage(job.copied.code)));
-        return;
+    const nx::JobCycle::Decision next = g_.cycle.take(AzonnalNyomtat->isChecked(), progress);
+    switch (next.step) {
+        case nx::JobCycle::Step::Failed:
+            // Nothing is printed, shown or deleted; the job stays for the next run,
+            // and the program ends.
+            g_.services.requestTermination();
+            g_.services.errorBox(nx::withFullStop(nx::ioMessage(next.code)));
+            return;
+        case nx::JobCycle::Step::Show:
+            setStatus(cp("Megjelen\xedt\xe9s..."));
+            g_.Nyomt->openJob(std::string(nx::JobCycle::workingCopy()));
+            return;
+        case nx::JobCycle::Step::Print:
+            setStatus(cp("Nyomtat\xe1s..."));
+            Kikuldes(nx::JobCycle::workingCopy());
+            g_.cycle.printed();
+            break;
+        case nx::JobCycle::Step::Nothing:
+        case nx::JobCycle::Step::Wait:
+        case nx::JobCycle::Step::HandledBefore:
+            break;
     }
-    if (!job.settled) {
-        // Its host came back to it during the copy: taken again once it is done.
-        Label1->setText(cp("Figyel\xe9s..."));
-        armWatch();
-        return;
-    }
-
-    if (g_.jobs.handledBefore(job)) {
-        // The same job, already printed whole (or shown), that a host kept open:
-        // no second print.
-        nx::check(g_.jobs.release(job));
-        nx::check(g_.fs.erase(nx::paths::kWorkingCopy));
-        Label1->setText(cp("Figyel\xe9s..."));
-        armWatch();
-    } else if (AzonnalNyomtat->isChecked()) {
-        setStatus(cp("Nyomtat\xe1s..."));
-        Kikuldes(nx::paths::kWorkingCopy);
-        nx::check(g_.jobs.release(job));
-        nx::check(g_.fs.erase(nx::paths::kWorkingCopy));
-        Label1->setText(cp("Figyel\xe9s..."));
-        armWatch();
-    } else {
-        setStatus(cp("Megjelen\xedt\xe9s..."));
-        g_.Nyomt->openJob(std::string(nx::paths::kWorkingCopy), job);
-    }
+    Label1->setText(cp("Figyel\xe9s..."));
+    armWatch();
 }
 
 bool TNyomtat::eventFilter(QObject* watched, QEvent* event) {

@@ -13,7 +13,6 @@
 
 #include "platform/files.h"
 #include "platform/memory_backend.h"
-#include "platform/services.h"
 #include "tests/support/fault_plan.h"
 #include "tests/support/recording.h"
 
@@ -138,15 +137,6 @@ public:
 private:
     test::RecordingSurface& surface_;
     std::vector<test::RecordingSurface::Op>& pool_;
-};
-
-// Services that count termination requests and error boxes.
-class CountingServices final : public Services {
-public:
-    int terminations = 0;
-    int errorBoxes = 0;
-    void requestTermination() override { ++terminations; }
-    void errorBox(std::string_view) override { ++errorBoxes; }
 };
 
 }  // namespace nx::fuzz

@@ -1,6 +1,7 @@
 #include "mail/sending.h"
 
 #include <string>
+#include <vector>
 
 namespace nx {
 namespace {
@@ -14,21 +15,21 @@ std::string sendErrorText(int result) {
     return "Hiba a lev\xE9l k\xFCld\xE9sekor (" + std::to_string(result) + ").";
 }
 
-int LevelKuldes(std::string_view subject, std::string_view body, std::string_view attachment,
-                std::string_view senderName, std::string_view senderAddress,
-                std::string_view recipName, std::string_view recipAddress, Services& services,
-                std::uintptr_t uiParam, std::string_view library) {
+int LevelKuldes(const MailMessage& mail, std::uintptr_t uiParam, std::string_view library) {
     // Zero-terminated copies that live as long as the message.
-    std::string subjectText(subject), bodyText(body), path(attachment);
-    std::string origName(senderName.empty() ? senderAddress : senderName);
-    std::string origAddress(senderAddress);
-    std::string toName(recipName.empty() ? recipAddress : recipName);
-    std::string toAddress(recipAddress);
+    std::string subjectText(mail.subject), bodyText(mail.body);
+    std::string origName(mail.senderName.empty() ? mail.senderAddress : mail.senderName);
+    std::string origAddress(mail.senderAddress);
+    std::string toName(mail.recipName.empty() ? mail.recipAddress : mail.recipName);
+    std::string toAddress(mail.recipAddress);
+    std::vector<std::string> paths;
+    for (const std::string& path : mail.attachments)
+        if (!path.empty()) paths.push_back(path);
 
     MapiMessage message{};
     MapiRecipDesc originator{};
     MapiRecipDesc recipient{};
-    MapiFileDesc file{};
+    std::vector<MapiFileDesc> files(paths.size());
 
     message.lpszSubject = field(subjectText);
     message.lpszNoteText = field(bodyText);
@@ -46,11 +47,13 @@ int LevelKuldes(std::string_view subject, std::string_view body, std::string_vie
         message.nRecipCount = 1;
         message.lpRecips = &recipient;
     }
-    if (!path.empty()) {
-        file.nPosition = 0xFFFFFFFFu;
-        file.lpszPathName = field(path);
-        message.nFileCount = 1;
-        message.lpFiles = &file;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        files[i].nPosition = 0xFFFFFFFFu;
+        files[i].lpszPathName = field(paths[i]);
+    }
+    if (!files.empty()) {
+        message.nFileCount = static_cast<MapiULong>(files.size());
+        message.lpFiles = files.data();
     }
 
     int result = -1;
@@ -66,7 +69,6 @@ int LevelKuldes(std::string_view subject, std::string_view body, std::string_vie
             }
         }
     }
-    if (result != 0) services.errorBox(sendErrorText(result));
     return result;
 }
 

@@ -5,31 +5,38 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mail/mapi.h"
 #include "platform/library.h"
-#include "platform/services.h"
 
 namespace nx {
 
 // The error box text of a failed send: "Hiba a levél küldésekor (" n ")." (CP1250).
 std::string sendErrorText(int result);
 
-// Sends one message. Texts are code page 1250; an empty text counts as absent:
-// no subject / body text, no originator without the sender's address, no recipient
-// without the recipient's address, no attachment without its path. An empty name
-// is replaced by the address beside it.
-//
-// Result: -1 when the library cannot be loaded, 1 when it lacks MAPISendMail,
-// otherwise what MAPISendMail returned (0 on success). The library is unloaded
-// again whenever it was loaded. A non-zero result is shown in the error box of
-// `services` before returning.
+// One message. Texts are code page 1250; an empty text counts as absent: no subject
+// / body text, no originator without the sender's address, no recipient without
+// the recipient's address; empty attachment paths are left out. An empty name is
+// replaced by the address beside it.
+struct MailMessage {
+    std::string subject;
+    std::string body;
+    std::string senderName;
+    std::string senderAddress;
+    std::string recipName;
+    std::string recipAddress;
+    std::vector<std::string> attachments;  // DOS paths, in this order
+};
+
+// Sends `message`. Result: -1 when the library cannot be loaded, 1 when it lacks
+// MAPISendMail, otherwise what MAPISendMail returned (0 on success). The library is
+// unloaded again whenever it was loaded. The caller reports a non-zero result
+// (sendErrorText).
 //
 // `uiParam` is the handle of the program's application window; `library` the
 // library's name as libraryLoadName() understands it.
-int LevelKuldes(std::string_view subject, std::string_view body, std::string_view attachment,
-                std::string_view senderName, std::string_view senderAddress,
-                std::string_view recipName, std::string_view recipAddress, Services& services,
-                std::uintptr_t uiParam = 0, std::string_view library = kMapiLibraryName);
+int LevelKuldes(const MailMessage& message, std::uintptr_t uiParam = 0,
+                std::string_view library = kMapiLibraryName);
 
 }  // namespace nx

@@ -2,14 +2,13 @@
 #include <chrono>
 
 #include "platform/files.h"
-#include "platform/services.h"
 #include "render/interpreter.h"
 #include "render/open_retry.h"
 
 namespace nx {
 
-void interpretFile(ByteFile& file, Services& services, LineInterpreter& in,
-                   const StreamTarget& target) {
+int interpretFile(ByteFile& file, LineInterpreter& in, const StreamTarget& target) {
+    int readFailure = 0;
     std::string line;
     bool inputEnded = false;
     while (!inputEnded) {
@@ -25,10 +24,9 @@ void interpretFile(ByteFile& file, Services& services, LineInterpreter& in,
             const int rc = file.read(b);
             if (rc == kReadBeyondEof) break;  // the file ended inside the line
             if (rc != 0) {
-                // An unreadable byte: ask to terminate and stop reading here, so
-                // that a byte that keeps failing is never retried.
-                services.requestTermination();
-                if (target.readFailed) target.readFailed(rc);
+                // An unreadable byte: reading stops here, so that a byte that
+                // keeps failing is never retried.
+                readFailure = rc;
                 inputEnded = true;
                 break;
             }
@@ -47,6 +45,7 @@ void interpretFile(ByteFile& file, Services& services, LineInterpreter& in,
         in.interpretLine(line, target.formFeed);
         in.endLine();
     }
+    return readFailure;
 }
 
 }  // namespace nx

@@ -114,17 +114,14 @@ struct StreamTarget {
     std::size_t lineLimit = kNoLineLimit;               // bytes kept of one line
     std::function<void(std::int64_t position)> lineRead;  // file position after each line
     FormFeedAction formFeed;
-    std::function<void(int code)> readFailed;             // after a byte read failed
 };
 
 // Interprets `file` from its current position to its end, one line at a time:
 // start the line, read it (bytes beyond the limit are dropped; reading goes on to
 // the LF), report the position, interpret it, end it. End of file and position are
-// checked (IoError). A byte read that fails asks `services` to terminate the
-// program, tells the target (readFailed) and ends the input there: what was read
-// of the line is still drawn.
+// checked (IoError). A byte read that fails ends the input there (what was read
+// of the line is still drawn) and its code is returned; 0 when every byte was read.
 // startRun() must have been called.
-void interpretFile(ByteFile& file, Services& services, LineInterpreter& in,
-                   const StreamTarget& target);
+[[nodiscard]] int interpretFile(ByteFile& file, LineInterpreter& in, const StreamTarget& target);
 
 }  // namespace nx

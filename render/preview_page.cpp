@@ -50,7 +50,7 @@ ImageSize previewImageSize(Surface& surface) {
     return {80 * surface.textWidth("W"), 66 * (surface.textHeight("W") + kLineGap)};
 }
 
-void renderPreviewPage(RenderContext& ctx, std::string_view dosPath, int page, Surface& image,
+int renderPreviewPage(RenderContext& ctx, std::string_view dosPath, int page, Surface& image,
                        int width, int height) {
     ByteFile file(ctx.fs);
     file.assign(dosPath);
@@ -80,11 +80,12 @@ void renderPreviewPage(RenderContext& ctx, std::string_view dosPath, int page, S
         check(file.seek(end));
         return true;
     };
-    interpretFile(file, ctx.services, in, target);
+    const int readFailure = interpretFile(file, in, target);
 
     check(file.close());
     ctx.progress.setMaximum(100);
     ctx.progress.setPosition(100);
+    return readFailure;
 }
 
 }  // namespace nx

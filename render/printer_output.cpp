@@ -44,10 +44,8 @@ void printStream(RenderContext& ctx, std::string_view dosPath, PrintJob& job, bo
         };
         // A byte that cannot be read leaves the job incomplete: it is abandoned like
         // any other failure, so the caller keeps the file for a whole print later.
-        int readFailure = 0;
-        target.readFailed = [&readFailure](int code) { readFailure = code; };
-        interpretFile(file, ctx.services, in, target);
-        if (readFailure != 0) throw IoError(readFailure);
+        const int readFailure = interpretFile(file, in, target);
+        if (readFailure != 0) throw StreamReadError(readFailure);
         job.end();
     } catch (...) {
         // Nothing half-printed reaches the printer.

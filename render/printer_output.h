@@ -8,7 +8,6 @@
 #include "platform/files.h"
 #include "platform/printjob.h"
 #include "platform/progress.h"
-#include "platform/services.h"
 
 namespace nx {
 
@@ -17,7 +16,13 @@ struct RenderContext {
     const Settings& settings;                 // sizes and margins, read live
     std::function<bool()> variableLineHeight; // the check box, read at every line and step
     Progress& progress;
-    Services& services;                       // termination request on a failed read
+};
+
+// A byte of the print stream that could not be read: the output is incomplete. The
+// window that started it decides what follows (the program ends).
+class StreamReadError : public IoError {
+public:
+    using IoError::IoError;
 };
 
 inline constexpr std::string_view kPrintJobTitle = "Nyomtat\xe1si eredm\xe9ny";  // CP1250
@@ -27,7 +32,8 @@ inline constexpr int kDeviceWriteFault = 160;
 
 // Prints the file at `dosPath` on `job`: title, orientation, pages at form feeds,
 // origin at the margins. Leaves the file closed and the progress at maximum 100,
-// position 0. An input/output error aborts the job and is raised (IoError). An open
+// position 0. An input/output error aborts the job and is raised (IoError; a byte
+// of the stream that cannot be read raises StreamReadError). An open
 // that keeps failing for about two seconds raises its error before the job begins; a
 // job that cannot begin raises IoError(kDeviceWriteFault).
 void printStream(RenderContext& ctx, std::string_view dosPath, PrintJob& job, bool landscape);

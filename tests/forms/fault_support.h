@@ -140,7 +140,7 @@ inline Outcome runSteps(Env& env, FaultPlan& plan, const std::vector<Step>& step
             t.start();
             step.run(env);
             out.stepMs.push_back(t.elapsed());
-            out.pages.push_back(env.g().pageNumber);
+            out.pages.push_back(env.preview().pageNumber());
             if (env.program->terminationRequested()) {
                 out.terminated = true;
                 break;

@@ -206,7 +206,7 @@ TEST_F(MailWindow, PreviewedJobIsMailedThroughTheProvider) {
     drive.write(nx::paths::kLastJobCopy, "Sz\xE1mla 1.\n\x14\x15 \xF5\xFB\n\fM\xE1sodik oldal\n");
     drive.write(kSender, "anna@x.hu\r\nKiss Anna\r\n");
     TNyomt& preview = program->previewWindow();
-    preview.openJob(std::string(nx::paths::kLastJobCopy), nx::TakenJob{});
+    preview.openJob(std::string(nx::paths::kLastJobCopy));
 
     bool sentOpen = false;
     QTimer::singleShot(0, [&] {

@@ -167,7 +167,7 @@ TEST_F(PreviewWindow, OpensOnPageOneAndPagesThroughTheJob) {
     // "Previous" on page 1 keeps page 1 and draws it again.
     preview().NyomtLista->picture.fill(Qt::red);
     click(preview().ElozoOldal);
-    EXPECT_EQ(g().pageNumber, 1);
+    EXPECT_EQ(preview().pageNumber(), 1);
     EXPECT_EQ(pageLabel(), "Ez a 1. oldal");
     EXPECT_EQ(firstDarkRow(image()), ruleRow(image(), 1));
 
@@ -178,7 +178,7 @@ TEST_F(PreviewWindow, OpensOnPageOneAndPagesThroughTheJob) {
 
     // Past the last form feed the label counts on over blank pages.
     for (int i = 0; i < 4; ++i) click(preview().KovetkezoOldal);
-    EXPECT_EQ(g().pageNumber, 7);
+    EXPECT_EQ(preview().pageNumber(), 7);
     EXPECT_EQ(pageLabel(), "Ez a 7. oldal");
     EXPECT_TRUE(allOneColour(image(), windowColour()));
 
@@ -195,7 +195,7 @@ TEST_F(PreviewWindow, OpeningAgainWhileShownStartsOnPageOne) {
     click(preview().KovetkezoOldal);
     ASSERT_EQ(pageLabel(), "Ez a 3. oldal");
     openLastJob(threePages());
-    EXPECT_EQ(g().pageNumber, 1);
+    EXPECT_EQ(preview().pageNumber(), 1);
     EXPECT_EQ(pageLabel(), "Ez a 1. oldal");
     EXPECT_EQ(firstDarkRow(image()), ruleRow(image(), 1));
 }
@@ -203,7 +203,7 @@ TEST_F(PreviewWindow, OpeningAgainWhileShownStartsOnPageOne) {
 TEST_F(PreviewWindow, LastPageGoesToThePageEndingWithTheLastFormFeed) {
     openLastJob(page(1) + "\x0c" + page(2) + "\x0c" + page(3) + "\x0c");
     click(preview().UtolsoOldal);
-    EXPECT_EQ(g().pageNumber, 3);
+    EXPECT_EQ(preview().pageNumber(), 3);
     EXPECT_EQ(pageLabel(), "Ez a 3. oldal");
     EXPECT_EQ(firstDarkRow(image()), ruleRow(image(), 3));
     EXPECT_EQ(preview().ProgressBar1->value(), 100);
@@ -222,7 +222,7 @@ TEST_F(PreviewWindow, LastPageWithoutAnyFormFeedChangesNothing) {
     preview().NyomtLista->picture.setPixel(0, 0, qRgb(255, 0, 0));
 
     click(preview().UtolsoOldal);
-    EXPECT_EQ(g().pageNumber, 2);
+    EXPECT_EQ(preview().pageNumber(), 2);
     EXPECT_EQ(pageLabel(), "Ez a 2. oldal");
     EXPECT_EQ(image().pixel(0, 0), qRgb(255, 0, 0));  // nothing drawn
     EXPECT_EQ(preview().ProgressBar1->value(), 0);
@@ -253,7 +253,7 @@ TEST_F(PreviewWindow, LastPageOfAVanishedFileIsReportedAfterItsRetry) {
     click(preview().UtolsoOldal);
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_EQ(dialogs.errors[0].text, "File not found.");
-    EXPECT_EQ(g().pageNumber, 1);
+    EXPECT_EQ(preview().pageNumber(), 1);
     EXPECT_FALSE(drive.exists(kLastJob));  // the count never creates the file
 }
 
@@ -266,7 +266,7 @@ TEST_F(PreviewWindow, AJobFromTheWatchShowsItsConvertedCopyOnEveryPage) {
     openFromWatch("\xc9\xcd\xcd\xcd\xbb\r\n x\r\n\x0c\xc9\xcd\xcd\xcd\xbb\r\n y\r\n");
     ASSERT_TRUE(preview().isVisible());
     EXPECT_EQ(g().currentJobPath, kWorkingCopy);
-    EXPECT_EQ(g().previewJob.path, kHostJob);
+    EXPECT_EQ(g().cycle.currentJob(), std::optional<std::string>(kHostJob));
     EXPECT_FALSE(main().Timer1->isActive());
     const int row = ruleRow(image(), 1);
     EXPECT_EQ(firstDarkRow(image()), row);
@@ -302,7 +302,7 @@ TEST_F(PreviewWindow, ClosingKeepsAJobFileTheHostHasRewritten) {
 
 TEST_F(PreviewWindow, ClosingAfterTheLastJobButtonKeepsTheLastJobCopy) {
     openLastJob(threePages());
-    EXPECT_TRUE(g().previewJob.path.empty());
+    EXPECT_FALSE(g().cycle.currentJob());
     preview().close();
     EXPECT_EQ(drive.read(kLastJob), threePages());
     EXPECT_TRUE(main().Timer1->isActive());
@@ -352,7 +352,7 @@ TEST_F(PreviewWindow, SwitchingToTheMainWindowAndBackResetsTheLabel) {
     ASSERT_TRUE(activate(&preview()));
     ASSERT_TRUE(activate(&main()));
     ASSERT_TRUE(activate(&preview()));
-    EXPECT_EQ(g().pageNumber, 1);
+    EXPECT_EQ(preview().pageNumber(), 1);
     EXPECT_EQ(pageLabel(), "Ez a 1. oldal");
     EXPECT_EQ(firstDarkRow(image()), ruleRow(image(), 3));  // not redrawn
     click(preview().KovetkezoOldal);
@@ -373,7 +373,7 @@ TEST_F(PreviewWindow, ReturningFromTheMailWindowKeepsThePage) {
     click(preview().MailbeGomb);
     EXPECT_TRUE(mailShown);
     QTest::qWait(50);
-    EXPECT_EQ(g().pageNumber, 3);
+    EXPECT_EQ(preview().pageNumber(), 3);
     EXPECT_EQ(pageLabel(), "Ez a 3. oldal");
     click(preview().KovetkezoOldal);
     EXPECT_EQ(pageLabel(), "Ez a 4. oldal");

@@ -189,8 +189,7 @@ TEST_F(CupsPrinting, TheSchedulerReceivesTheWholeJobAsOneDocument) {
     nx::qt::QtPrintJob job(printer);
     nx::Settings settings;
     nx::test::RecordingProgress progress;
-    nx::test::RecordingServices services;
-    nx::RenderContext ctx{cups_.drive().fs(), settings, [] { return false; }, progress, services};
+    nx::RenderContext ctx{cups_.drive().fs(), settings, [] { return false; }, progress};
     nx::printStream(ctx, "c:\\norvexa\\nyomtat1.txt", job, false);
     ASSERT_TRUE(job.succeeded());
 

@@ -82,12 +82,10 @@ Printed printSample(nx::test::TempDrive& drive, const std::string& sample, bool 
     settings.leftMargin = 60;
     settings.topMargin = 60;
     nx::test::RecordingProgress progress;
-    nx::test::RecordingServices services;
-    nx::RenderContext ctx{drive.fs(), settings, [] { return false; }, progress, services};
+    nx::RenderContext ctx{drive.fs(), settings, [] { return false; }, progress};
     nx::printStream(ctx, "c:\\norvexa\\nyomtat1.txt", collector, landscape);
     p.words = collector.words;
     EXPECT_TRUE(job.succeeded());
-    EXPECT_EQ(services.terminationRequests, 0);
     return p;
 }
 
@@ -166,8 +164,7 @@ TEST_F(PdfOutput, BatchedPagesRasterizeLikeCallByCallDrawing) {
     drive.write("c:\\norvexa\\nyomtat1.txt", stream);
     nx::Settings settings;
     nx::test::RecordingProgress progress;
-    nx::test::RecordingServices services;
-    nx::RenderContext ctx{drive.fs(), settings, [] { return false; }, progress, services};
+    nx::RenderContext ctx{drive.fs(), settings, [] { return false; }, progress};
     auto print = [&](const fs::path& out, bool batched) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);

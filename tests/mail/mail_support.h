@@ -2,6 +2,7 @@
 // Services, and reading the stand-in library's record.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "mail/sending.h"
 #include "platform/services.h"
 
 namespace nx::test {
@@ -43,6 +45,22 @@ struct RecordingServices final : nx::Services {
     void requestTermination() override { ++terminations; }
     void errorBox(std::string_view text) override { errors.emplace_back(text); }
 };
+
+// Sends as the mail window does: the message from the window's texts with one
+// attachment, and a failure reported in the error box.
+inline int sendMessage(std::string_view subject, std::string_view body, std::string_view attachment,
+                       std::string_view senderName, std::string_view senderAddress,
+                       std::string_view recipName, std::string_view recipAddress,
+                       RecordingServices& services, std::uintptr_t uiParam = 0,
+                       std::string_view library = nx::kMapiLibraryName) {
+    nx::MailMessage message{std::string(subject),       std::string(body),
+                            std::string(senderName),    std::string(senderAddress),
+                            std::string(recipName),     std::string(recipAddress),
+                            {std::string(attachment)}};
+    const int result = nx::LevelKuldes(message, uiParam, library);
+    if (result != 0) services.errorBox(nx::sendErrorText(result));
+    return result;
+}
 
 // The stand-in library's record: "key=value" lines.
 inline std::map<std::string, std::string> readRecord(const std::string& path) {

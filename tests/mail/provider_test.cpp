@@ -46,7 +46,7 @@ protected:
 
     int send(std::string_view subject, std::string_view recipAddress,
              std::string_view attachment = kAttachment) {
-        return nx::LevelKuldes(subject, "", attachment, "Kiss Anna", "anna@x.hu", "", recipAddress,
+        return nx::test::sendMessage(subject, "", attachment, "Kiss Anna", "anna@x.hu", "", recipAddress,
                                services, 0, NX_PROVIDER);
     }
 

@@ -46,7 +46,7 @@ protected:
                                             std::string_view attachment, std::string_view ownName,
                                             std::string_view ownAddress, std::string_view recipAddress,
                                             int expected = 0) {
-        const int result = nx::LevelKuldes(subject, body, attachment, ownName, ownAddress, "",
+        const int result = nx::test::sendMessage(subject, body, attachment, ownName, ownAddress, "",
                                            recipAddress, services, 4711, NX_STANDIN_RECORDING);
         EXPECT_EQ(result, expected);
         EXPECT_FALSE(loaded(NX_STANDIN_RECORDING)) << "library left loaded";
@@ -57,7 +57,7 @@ protected:
 TEST(LevelKuldesLibrary, MissingLibraryGivesMinusOneAndTheErrorBox) {
     ASSERT_FALSE(std::filesystem::exists(NX_STANDIN_MISSING));
     RecordingServices services;
-    EXPECT_EQ(nx::LevelKuldes("t", "", kAttachment, "", "a@b", "", "c@d", services, 0,
+    EXPECT_EQ(nx::test::sendMessage("t", "", kAttachment, "", "a@b", "", "c@d", services, 0,
                               NX_STANDIN_MISSING),
               -1);
     ASSERT_EQ(services.errors.size(), 1u);
@@ -66,7 +66,7 @@ TEST(LevelKuldesLibrary, MissingLibraryGivesMinusOneAndTheErrorBox) {
 
 TEST(LevelKuldesLibrary, MissingEntryPointGivesOneAndUnloads) {
     RecordingServices services;
-    EXPECT_EQ(nx::LevelKuldes("t", "", kAttachment, "", "", "", "c@d", services, 0,
+    EXPECT_EQ(nx::test::sendMessage("t", "", kAttachment, "", "", "", "c@d", services, 0,
                               NX_STANDIN_NO_ENTRY),
               1);
     EXPECT_FALSE(loaded(NX_STANDIN_NO_ENTRY));
@@ -213,7 +213,7 @@ TEST(LibraryName, DefaultNameLoadsThroughTheEnvironment) {
     ScopedEnv record("NORVEXA_STANDIN_RECORD", recordPath);
     ScopedEnv lib("NORVEXA_MAPI_LIBRARY", NX_STANDIN_RECORDING);
     RecordingServices services;
-    EXPECT_EQ(nx::LevelKuldes("s", "", kAttachment, "", "", "", "c@d", services), 0);
+    EXPECT_EQ(nx::test::sendMessage("s", "", kAttachment, "", "", "", "c@d", services), 0);
     EXPECT_EQ(nx::test::readRecord(recordPath)["recip0.lpszAddress"], "[c@d]");
 }
 #endif

@@ -36,9 +36,8 @@ struct RenderFixture {
     Settings settings;
     bool variable = false;
     RecordingProgress progress;
-    RecordingServices services;
     ScriptedFaults faults;
-    RenderContext ctx{drive.fs(), settings, [this] { return variable; }, progress, services};
+    RenderContext ctx{drive.fs(), settings, [this] { return variable; }, progress};
 
     RenderFixture() { drive.fs().setFaultHook(&faults); }
 };

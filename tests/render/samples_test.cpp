@@ -105,7 +105,7 @@ TEST_F(SamplesTest, InvoiceCarriesTheHungarianLetters) {
 TEST_F(SamplesTest, LedgerPagesStartAfreshInThePreviewButNotInPrint) {
     drive.write(kJob, converted("ledger.txt"));
     RecordingSurface image;
-    renderPreviewPage(ctx, kJob, 2, image, 800, 1100);
+    EXPECT_EQ(renderPreviewPage(ctx, kJob, 2, image, 800, 1100), 0);
     std::vector<RecordingSurface::TextRun> t = image.texts();
     ASSERT_FALSE(t.empty());
     EXPECT_EQ(t[0].x, 8);

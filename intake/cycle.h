@@ -1,0 +1,72 @@
+// The service's watch cycle without windows: which job is taken, what is done with it,
+// and when its job file goes.
+//
+// One cycle: look() finds the first job path whose job is ready (present, openable,
+// no longer being written); take() copies it through the character map into the
+// working copy and the last-job copy and says what the windows do next. A job that was
+// printed is finished with printed(); one that was shown, with previewClosed() when
+// the preview closes. Both release the job file by the one rule of JobWatch::release:
+// it goes unless its host has come back to it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "intake/watch.h"
+
+namespace nx {
+
+class JobCycle {
+public:
+    enum class Step {
+        Nothing,        // no job ready: the watch is armed again
+        Wait,           // its host wrote to it during the copy: taken again later
+        HandledBefore,  // already printed or shown, kept open by its host: released
+        Print,          // print the working copy, then call printed()
+        Show,           // show the working copy, then call previewClosed() on close
+        Failed,         // a copy could not be made or the job read: code says why
+    };
+    struct Decision {
+        Step step = Step::Nothing;
+        int code = 0;  // for Failed
+    };
+
+    explicit JobCycle(FileSystem& fs, JobWatch::Candidates candidates = paths::kJobCandidates)
+        : fs_(fs), watch_(fs, candidates), file_(fs) {}
+
+    // Whether a job is ready; it is then open for take().
+    bool look();
+
+    // Copies the job look() found and decides. `printAtOnce` is the main window's
+    // choice. A job taken again unchanged is released here (checked: a failure
+    // raises IoError); a failed copy leaves the job file for the next run.
+    Decision take(bool printAtOnce, Progress& progress);
+
+    // After the working copy was printed whole: the job file is released and the
+    // working copy deleted, both checked.
+    void printed();
+
+    // The preview of a job of this cycle closed: its job file is released
+    // (unchecked: a job file that stays is shown again later). Nothing when the
+    // preview showed no job of the cycle.
+    void previewClosed();
+
+    // The job path of the job being printed or shown, if any.
+    std::optional<std::string> currentJob() const;
+
+    static constexpr std::string_view workingCopy() { return paths::kWorkingCopy; }
+
+private:
+    void hold(TakenJob job, Step step);
+    std::optional<TakenJob> finish(Step step);
+
+    FileSystem& fs_;
+    JobWatch watch_;
+    ByteFile file_;
+    std::optional<std::string> found_;  // look() found it, take() has not run yet
+    std::optional<TakenJob> taken_;     // being printed or shown
+    Step pending_ = Step::Nothing;      // Print or Show while taken_ holds a job
+};
+
+}  // namespace nx
