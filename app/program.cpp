@@ -9,6 +9,7 @@
 #include "forms/MailKuldoFormUnit.h"
 #include "forms/NyomtUnit.h"
 #include "forms/Nyomtato.h"
+#include "mail/provider_name.h"
 
 namespace nx::app {
 
@@ -51,6 +52,9 @@ Program::Program(nx::DriveTable drives, nx::qt::DialogService& dialogs, const st
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
                                 QStringLiteral("Liberation Sans")});
+    // The mail provider maps attachment paths through the drive this program uses
+    // (which may come from the command line).
+    nx::setProviderDriveC(impl_->fs.drives().driveC());
     Globals& g = impl_->g;
     impl_->main = std::make_unique<TNyomtat>(g);
     g.Nyomtat = impl_->main.get();

@@ -33,7 +33,7 @@
 #include "platform/files.h"
 #include "platform/progress.h"
 #include "platform/qt/painter_surface.h"
-#include "platform/qt/preview_image.h"
+#include "render/qt/preview_image.h"
 #include "platform/qt/print_job.h"
 #include "platform/services.h"
 #include "render/interpreter.h"

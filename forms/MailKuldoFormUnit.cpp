@@ -14,7 +14,6 @@
 #include "intake/paths.h"
 #include "mail/sending.h"
 #include "platform/files.h"
-#include "platform/library.h"
 #include "platform/qt/codec.h"
 
 namespace {
@@ -147,13 +146,6 @@ void TMailKuldoForm::KuldesGombClick(QObject*) {
     message.recipAddress = nx::qt::toCp1250(Eemailcim->text());
     message.subject = nx::qt::toCp1250(Etargy->text());
     message.attachments = {std::string(nx::paths::kMailAttachment)};
-
-#if !defined(_WIN32)
-    // The provider maps the attachment's DOS path through drive C. It runs in this
-    // process and reads NORVEXA_DRIVE_C, so it is given the drive this program uses
-    // (which may come from the command line).
-    setenv("NORVEXA_DRIVE_C", g_.fs.drives().driveC().c_str(), 1);
-#endif
 
     std::uintptr_t uiParam = 0;
     if (QWidget* main = mainWindow()) uiParam = static_cast<std::uintptr_t>(main->winId());

@@ -24,7 +24,7 @@
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/painter_surface.h"
-#include "platform/qt/preview_image.h"
+#include "render/qt/preview_image.h"
 #include "render/open_retry.h"
 #include "render/preview_page.h"
 #include "render/text_export.h"

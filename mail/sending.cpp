@@ -1,5 +1,7 @@
 #include "mail/sending.h"
 
+#include "platform/library.h"
+
 #include <string>
 #include <vector>
 
@@ -59,7 +61,7 @@ int LevelKuldes(const MailMessage& mail, std::uintptr_t uiParam, std::string_vie
     int result = -1;
     {
         Library mapi;  // unloads on every way out of this block
-        if (mapi.load(library)) {
+        if (mapi.load(libraryLoadName(library))) {
             auto send = reinterpret_cast<MapiSendMailFn>(mapi.entry(kMapiSendMailName));
             if (!send) {
                 result = 1;

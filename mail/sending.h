@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "mail/mapi.h"
-#include "platform/library.h"
+#include "mail/provider_name.h"
 
 namespace nx {
 

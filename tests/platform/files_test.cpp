@@ -1,4 +1,4 @@
-#include "platform/errno_map.h"
+#include "platform/posix/errno_map.h"
 #include "platform/files.h"
 
 #include <fcntl.h>

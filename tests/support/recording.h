@@ -20,7 +20,6 @@
 
 #include "platform/printjob.h"
 #include "platform/progress.h"
-#include "platform/services.h"
 #include "platform/surface.h"
 
 namespace nx::test {
@@ -319,13 +318,5 @@ public:
 };
 
 // Program services that record the termination requests and error boxes.
-class RecordingServices : public Services {
-public:
-    int terminationRequests = 0;
-    std::vector<std::string> errorBoxes;
-
-    void requestTermination() override { ++terminationRequests; }
-    void errorBox(std::string_view text) override { errorBoxes.emplace_back(text); }
-};
 
 }  // namespace nx::test

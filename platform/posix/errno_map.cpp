@@ -1,6 +1,5 @@
 // errno values of the POSIX backend; the Windows backend has the DOS codes already.
-#if !defined(_WIN32)
-#include "platform/errno_map.h"
+#include "platform/posix/errno_map.h"
 
 #include <sys/stat.h>
 
@@ -49,4 +48,3 @@ ResultCode resultFromErrno(int err, const std::string& hostPath) {
 }
 
 }  // namespace nx
-#endif

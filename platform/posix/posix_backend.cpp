@@ -1,5 +1,4 @@
 // The POSIX backend: files of the real file system through file descriptors.
-#if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,7 +7,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "platform/errno_map.h"
+#include "platform/posix/errno_map.h"
 #include "platform/file_backend.h"
 
 namespace nx {
@@ -178,4 +177,3 @@ FileBackend& posixBackend() {
 FileBackend& systemBackend() { return posixBackend(); }
 
 }  // namespace nx
-#endif

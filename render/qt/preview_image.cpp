@@ -1,4 +1,4 @@
-#include "platform/qt/preview_image.h"
+#include "render/qt/preview_image.h"
 
 #include <QGuiApplication>
 #include <QPainter>

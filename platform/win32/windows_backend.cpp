@@ -3,7 +3,6 @@
 // each other's opens as DOS programs would. The system's error codes are the DOS
 // result codes already (2, 3, 4, 5, 32); a full disk is reported as 101 as a short
 // write is elsewhere.
-#if defined(_WIN32)
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -233,4 +232,3 @@ FileBackend& windowsBackend() {
 FileBackend& systemBackend() { return windowsBackend(); }
 
 }  // namespace nx
-#endif
