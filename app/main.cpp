@@ -19,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/dialog_service.h"
+#include "platform/title.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
         const QString text = nx::qt::fromCp1250("A Norvexa m\xe1r fut a C: meghajt\xf3n (") +
                              QString::fromStdString(drives.driveC()) + QStringLiteral(").");
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-        QMessageBox box(QMessageBox::Warning, QString::fromStdString(nx::app::applicationTitle(argv0)),
+        QMessageBox box(QMessageBox::Warning, QString::fromStdString(nx::applicationTitle(argv0)),
                         text, QMessageBox::Ok);
 #if !defined(_WIN32)
         if (signalsPiped) {

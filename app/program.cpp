@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFont>
-#include <cctype>
 
 #include "app/activation.h"
 #include "app/dispatcher.h"
@@ -10,24 +9,14 @@
 #include "forms/NyomtUnit.h"
 #include "forms/Nyomtato.h"
 #include "mail/provider_name.h"
+#include "platform/title.h"
 
 namespace nx::app {
-
-std::string applicationTitle(const std::string& argv0) {
-    std::string name = argv0;
-    if (auto slash = name.find_last_of("/\\"); slash != std::string::npos) name.erase(0, slash + 1);
-    if (auto dot = name.find('.'); dot != std::string::npos) name.erase(dot);
-    for (std::size_t i = 1; i < name.size(); ++i) {
-        auto c = static_cast<unsigned char>(name[i]);
-        if (c < 0x80) name[i] = static_cast<char>(std::tolower(c));
-    }
-    return name;
-}
 
 struct Program::Impl {
     Impl(nx::DriveTable drives, nx::qt::DialogService& dialogs, const std::string& argv0)
         : fs(std::move(drives)),
-          services(dialogs, applicationTitle(argv0)),
+          services(dialogs, nx::applicationTitle(argv0)),
           dispatcher(services),
           g(fs, dialogs, services, dispatcher),
           tracker(dispatcher) {

@@ -16,10 +16,6 @@ namespace nx::app {
 
 class ActivationTracker;
 
-// The application title: the executable's file name without directory and without
-// everything from its first full stop, every letter but the first in lower case.
-std::string applicationTitle(const std::string& argv0);
-
 class Program {
 public:
     // `dialogs` outlives the program. `argv0` gives the application title.

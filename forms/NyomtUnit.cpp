@@ -25,7 +25,7 @@
 #include "platform/qt/codec.h"
 #include "platform/qt/painter_surface.h"
 #include "render/qt/preview_image.h"
-#include "render/open_retry.h"
+#include "render/form_feeds.h"
 #include "render/preview_page.h"
 #include "render/text_export.h"
 
@@ -274,40 +274,8 @@ void TNyomt::KovetkezoOldalClick(QObject*) {
 }
 
 void TNyomt::UtolsoOldalClick(QObject*) {
-    nx::ByteFile file(g_.fs);
-    file.assign(shownFile_);
-    // Another program may hold the file for a moment: a short bounded retry, then the
-    // reason it cannot be opened is reported. A missing file is not created.
-    nx::openRetrying(file, false);
-
     nx::qt::BarProgress progress(*ProgressBar1);
-    int count = 0;
-    try {
-        std::int64_t size = 0;
-        nx::check(file.size(size));
-        progress.setPosition(0);
-        progress.setMaximum(size);
-        progress.setStep(1);
-
-        std::vector<std::uint8_t> block(64 * 1024);
-        std::int64_t offset = 0;
-        for (;;) {
-            std::size_t got = 0;
-            nx::check(file.readBlock(block.data(), block.size(), got));
-            if (got == 0) break;
-            for (std::size_t i = 0; i < got; ++i) {
-                if (block[i] != 12) continue;
-                progress.setPosition(offset + static_cast<std::int64_t>(i) + 1);
-                if (count < INT_MAX) ++count;
-            }
-            offset += static_cast<std::int64_t>(got);
-        }
-    } catch (...) {
-        (void)file.close();
-        throw;
-    }
-    nx::check(file.close());
-
+    const int count = nx::countFormFeeds(g_.fs, shownFile_, progress);
     if (count > 0) {
         pageNumber_ = count;
         setPageLabel();

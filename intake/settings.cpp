@@ -5,17 +5,17 @@
 
 #include "intake/intconv.h"
 #include "intake/paths.h"
+#include "platform/open_retry.h"
 
 namespace nx {
 
 namespace {
 
 // A settings open that keeps failing (other than "file not found") is tried again
-// for about this long, with a short pause between tries.
-constexpr auto kOpenRetryFor = std::chrono::milliseconds(1000);
-constexpr auto kOpenRetryPause = std::chrono::milliseconds(20);
-// Creating a missing file and finding it missing again cannot go on for ever.
-constexpr int kMaxCreates = 3;
+// for about a second; a missing file is created, at most three times, and one
+// still missing then is reported at once.
+constexpr OpenRetry kSettingsOpen{std::chrono::milliseconds(1000), std::chrono::milliseconds(20),
+                                  3, false};
 
 void putInt(std::uint8_t* at, std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);
@@ -118,21 +118,8 @@ void loadSettings(FileSystem& fs, Settings& settings, const ReportFn& report) {
     // failure is reported, the defaults (or what could be read) stay, and the
     // marker is written all the same.
     try {
-        Clock& clock = fs.clock();
-        const auto deadline = clock.now() + kOpenRetryFor;
-        int creates = 0;
-        int rc = file.reset();
-        while (rc != kOk) {
-            if (rc == kFileNotFound && creates < kMaxCreates) {
-                ++creates;
-                createSettingsFile(file, settings.encode());
-            } else if (rc == kFileNotFound || clock.now() >= deadline) {
-                throw IoError(rc);
-            } else {
-                clock.pause(kOpenRetryPause);
-            }
-            rc = file.reset();
-        }
+        check(openRetrying(file, kSettingsOpen,
+                           [&] { createSettingsFile(file, settings.encode()); }));
 
         check(readSettingsRecord(file, settings));
     } catch (const IoError& e) {

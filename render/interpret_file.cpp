@@ -1,9 +1,6 @@
 // The file-reading frame around the line interpreter, shared by both targets.
-#include <chrono>
-
 #include "platform/files.h"
 #include "render/interpreter.h"
-#include "render/open_retry.h"
 
 namespace nx {
 
@@ -50,23 +47,3 @@ int interpretFile(ByteFile& file, LineInterpreter& in, const StreamTarget& targe
 
 }  // namespace nx
 
-namespace nx {
-
-void openRetrying(ByteFile& file, bool createMissing) {
-    Clock& clock = file.fileSystem().clock();
-    const auto deadline = clock.now() + kOpenRetryLimit;
-    for (int attempt = 0;; ++attempt) {
-        const int rc = file.reset();
-        if (rc == 0) return;
-        const bool created = createMissing && rc == kFileNotFound;
-        if (created) {
-            check(file.rewrite());
-            check(file.close());
-        }
-        if (clock.now() >= deadline) throw IoError(rc);
-        // A file just created is opened again at once; everything else waits a little.
-        if (!(created && attempt == 0)) clock.pause(kOpenRetryPause);
-    }
-}
-
-}  // namespace nx

@@ -1,9 +1,8 @@
 #include "render/preview_page.h"
 
-#include <cstring>
-
+#include "render/form_feeds.h"
 #include "render/interpreter.h"
-#include "render/open_retry.h"
+#include "platform/open_retry.h"
 
 namespace nx {
 
@@ -12,34 +11,6 @@ namespace {
 constexpr int kPreviewOriginX = 8;
 constexpr int kPreviewOriginY = 8;
 constexpr std::size_t kPreviewLineLimit = 255;
-
-// Moves `file` to the byte after its `formFeeds`-th form feed, or to its end when it
-// holds fewer. Reads in blocks: the position ends up where reading byte by byte and
-// counting would leave it.
-void skipFormFeeds(ByteFile& file, std::int64_t formFeeds) {
-    if (formFeeds <= 0) return;
-    ReadChunk buffer;
-    std::int64_t start = 0;
-    check(file.position(start));
-    for (std::size_t got = 0;;) {
-        buffer.prepare(got);
-        check(file.readBlock(buffer.data(), buffer.capacity(), got));
-        if (got == 0) return;  // end of file: a blank page
-        const std::uint8_t* p = buffer.data();
-        const std::uint8_t* end = p + got;
-        while (p < end) {
-            const auto* ff = static_cast<const std::uint8_t*>(
-                std::memchr(p, code::kFormFeed, static_cast<std::size_t>(end - p)));
-            if (!ff) break;
-            p = ff + 1;
-            if (--formFeeds == 0) {
-                check(file.seek(start + (p - buffer.data())));
-                return;
-            }
-        }
-        start += static_cast<std::int64_t>(got);
-    }
-}
 
 }  // namespace
 
@@ -54,7 +25,7 @@ int renderPreviewPage(RenderContext& ctx, std::string_view dosPath, int page, Su
                        int width, int height) {
     ByteFile file(ctx.fs);
     file.assign(dosPath);
-    openRetrying(file, /*createMissing=*/true);
+    check(openRetrying(file, kPreviewOpen, [&file] { createEmpty(file); }));
 
     ctx.progress.setPosition(0);
     std::int64_t size = 0;

@@ -1,14 +1,14 @@
 #include "render/printer_output.h"
 
 #include "render/interpreter.h"
-#include "render/open_retry.h"
+#include "platform/open_retry.h"
 
 namespace nx {
 
 void printStream(RenderContext& ctx, std::string_view dosPath, PrintJob& job, bool landscape) {
     ByteFile file(ctx.fs);
     file.assign(dosPath);
-    openRetrying(file, /*createMissing=*/false);
+    check(openRetrying(file, kStreamOpen));
 
     job.setTitle(kPrintJobTitle);
     job.setLandscape(landscape);

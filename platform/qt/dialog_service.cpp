@@ -1,5 +1,7 @@
 #include "platform/qt/dialog_service.h"
 
+#include "platform/title.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -24,12 +26,9 @@ void centreOnScreen(QWidget* dialog, QWidget* parent) {
                  area.y() + (area.height() - size.height()) / 2);
 }
 
-// The program sets no title of its own: the executable's name without its
-// extension, every letter but the first in lower case.
 QString applicationTitle() {
-    QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    if (qsizetype dot = name.indexOf(u'.'); dot >= 0) name.truncate(dot);
-    return name.left(1) + name.mid(1).toLower();
+    return QString::fromStdString(
+        nx::applicationTitle(QCoreApplication::applicationFilePath().toStdString()));
 }
 
 }  // namespace

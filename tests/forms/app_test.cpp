@@ -11,6 +11,7 @@
 
 #include "app/activation.h"
 #include "app/dispatcher.h"
+#include "platform/title.h"
 #include "app/program.h"
 #include "platform/files.h"
 #include "tests/support/scripted_dialogs.h"
@@ -22,11 +23,11 @@ using nx::app::AppServices;
 using nx::app::GuardedDispatcher;
 
 TEST(ApplicationTitle, FileNameWithoutDirectoryAndExtensionFirstLetterKept) {
-    EXPECT_EQ(nx::app::applicationTitle("/usr/local/bin/norvexa"), "norvexa");
-    EXPECT_EQ(nx::app::applicationTitle("C:\\PROGRAM\\NORVEXA.EXE"), "Norvexa");
-    EXPECT_EQ(nx::app::applicationTitle("./NorVexa.tar.gz"), "Norvexa");
-    EXPECT_EQ(nx::app::applicationTitle("ZTL"), "Ztl");
-    EXPECT_EQ(nx::app::applicationTitle(".hidden"), "");
+    EXPECT_EQ(nx::applicationTitle("/usr/local/bin/norvexa"), "norvexa");
+    EXPECT_EQ(nx::applicationTitle("C:\\PROGRAM\\NORVEXA.EXE"), "Norvexa");
+    EXPECT_EQ(nx::applicationTitle("./NorVexa.tar.gz"), "Norvexa");
+    EXPECT_EQ(nx::applicationTitle("ZTL"), "Ztl");
+    EXPECT_EQ(nx::applicationTitle(".hidden"), "");
 }
 
 struct DispatchFixture : ::testing::Test {
