@@ -35,7 +35,7 @@
 #include "platform/qt/painter_surface.h"
 #include "render/qt/preview_image.h"
 #include "platform/qt/print_job.h"
-#include "platform/services.h"
+#include "intake/paths.h"
 #include "render/interpreter.h"
 #include "render/preview_page.h"
 #include "render/printer_output.h"
@@ -73,6 +73,10 @@ constexpr const char* kUsage =
     "  --dpi N                printer resolution for --pdf, --printer and --trace\n"
     "                         (default 600)\n"
     "\n"
+    "norvexa-print --drive-layout [--drive-c DIR] prints drive C as the service\n"
+    "chooses it (the last --drive-c, else $NORVEXA_DRIVE_C, else the default), then\n"
+    "the service's and the host programs' directories on it, one per line.\n"
+    "\n"
     "Exit status: 0 done, 1 input/output error, 2 bad arguments.\n";
 
 enum class Action { None, Convert, Pdf, Printer, Png, Text, Trace };
@@ -88,6 +92,21 @@ struct Options {
     Action action = Action::None;
     std::string target;  // output file or printer name
 };
+
+// The launcher's question: which directory is drive C for these options (the last
+// --drive-c, else NORVEXA_DRIVE_C, else the default), and which directories it
+// holds for the service and the host programs. Every other argument is left to
+// the program the launcher starts.
+constexpr std::string_view kDriveLayout = "--drive-layout";
+
+int printDriveLayout(int argc, char** argv) {
+    std::printf("%s\n", nx::DriveTable::fromCommandLine(argc, argv).driveC().c_str());
+    std::printf("%.*s\n", static_cast<int>(nx::paths::kServiceDirName.size()),
+                nx::paths::kServiceDirName.data());
+    for (std::string_view dir : nx::paths::kHostDirs)
+        std::printf("%.*s\n", static_cast<int>(dir.size()), dir.data());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
 
 struct UsageError {
     std::string message;
@@ -457,6 +476,7 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (a == kDriveLayout) return printDriveLayout(argc, argv);
     }
     Options options;
     try {

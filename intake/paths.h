@@ -1,16 +1,47 @@
 // The fixed DOS paths of the service and of the host programs' job files.
+//
+// This is the one place that names the host programs' directories: the launcher,
+// the installer and the test scripts take them from here (norvexa-print
+// --drive-layout, and the build's generated files).
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
+#include <utility>
 
 namespace nx::paths {
 
-inline constexpr std::array<std::string_view, 7> kJobCandidates = {
-    "c:\\talvera\\wnyomtat.txt", "c:\\brimost\\wnyomtat.txt", "c:\\quenlit\\wnyomtat.txt",
-    "c:\\vorbane\\wnyomtat.txt", "c:\\selkira\\wnyomtat.txt", "c:\\manduro\\wnyomtat.txt",
-    "c:\\pexolan\\wnyomtat.txt",
+// The service's own directory and the seven host programs' directories on drive C,
+// in the order the watch tries their jobs.
+inline constexpr std::string_view kServiceDirName = "norvexa";
+inline constexpr std::array<std::string_view, 7> kHostDirs = {
+    "talvera", "brimost", "quenlit", "vorbane", "selkira", "manduro", "pexolan",
 };
+inline constexpr std::string_view kJobFileName = "wnyomtat.txt";
+
+namespace detail {
+// "c:\<dir>\wnyomtat.txt" as a constant of its own.
+template <std::size_t I>
+inline constexpr auto kCandidate = [] {
+    constexpr std::string_view dir = kHostDirs[I];
+    std::array<char, 3 + dir.size() + 1 + kJobFileName.size()> text{};
+    std::size_t n = 0;
+    for (char c : std::string_view("c:\\")) text[n++] = c;
+    for (char c : dir) text[n++] = c;
+    text[n++] = '\\';
+    for (char c : kJobFileName) text[n++] = c;
+    return text;
+}();
+template <std::size_t... I>
+constexpr std::array<std::string_view, sizeof...(I)> candidates(std::index_sequence<I...>) {
+    return {std::string_view(kCandidate<I>.data(), kCandidate<I>.size())...};
+}
+}  // namespace detail
+
+// The job files, "c:\talvera\wnyomtat.txt" first.
+inline constexpr std::array<std::string_view, kHostDirs.size()> kJobCandidates =
+    detail::candidates(std::make_index_sequence<kHostDirs.size()>());
 
 inline constexpr std::string_view kWorkingCopy = "c:\\norvexa\\nyomtat1.txt";
 inline constexpr std::string_view kLastJobCopy = "c:\\norvexa\\legutobb.txt";

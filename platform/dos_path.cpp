@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #if !defined(_WIN32)
 #include <dirent.h>
@@ -74,14 +75,19 @@ DriveTable::DriveTable(std::string driveC) : driveC_(std::move(driveC)) {
 
 DriveTable DriveTable::fromCommandLine(int argc, const char* const* argv) {
     static constexpr std::string_view kOption = "--drive-c";
+    // The last one given wins, as with most options of most programs.
+    std::optional<std::string> given;
     for (int i = 1; i < argc; ++i) {
         if (!argv[i]) continue;
         const std::string_view arg(argv[i]);
-        if (arg == kOption && i + 1 < argc && argv[i + 1]) return DriveTable(argv[i + 1]);
-        if (arg.size() > kOption.size() + 1 && arg.substr(0, kOption.size()) == kOption &&
-            arg[kOption.size()] == '=')
-            return DriveTable(std::string(arg.substr(kOption.size() + 1)));
+        if (arg == kOption && i + 1 < argc && argv[i + 1]) {
+            given = argv[++i];
+        } else if (arg.size() > kOption.size() + 1 && arg.substr(0, kOption.size()) == kOption &&
+                   arg[kOption.size()] == '=') {
+            given = std::string(arg.substr(kOption.size() + 1));
+        }
     }
+    if (given) return DriveTable(*given);
     if (const char* env = std::getenv("NORVEXA_DRIVE_C"); env && *env) return DriveTable(env);
     return DriveTable(defaultDriveC());
 }

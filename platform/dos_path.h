@@ -28,7 +28,8 @@ class DriveTable {
 public:
     explicit DriveTable(std::string driveC);
 
-    // Drive C from `--drive-c DIR` (wins), else from NORVEXA_DRIVE_C, else defaultDriveC().
+    // Drive C from `--drive-c DIR` or `--drive-c=DIR` (the last one given wins, and
+    // it wins over the rest), else from NORVEXA_DRIVE_C, else defaultDriveC().
     // The option and its value are left in argv; callers that parse further skip them.
     static DriveTable fromCommandLine(int argc, const char* const* argv);
     static std::string defaultDriveC();  // $HOME/.local/share/norvexa/drive_c (or /tmp/...)

@@ -52,7 +52,7 @@ session=$!
 marker=""
 for _ in $(seq 1 100); do marker=$(on_drive "$drive/norvexa" norvexa.akt); [ -n "$marker" ] && break; sleep 0.1; done
 [ -n "$marker" ] || { cat "$work/first.log"; fail "the service did not start at login"; }
-for d in talvera brimost quenlit vorbane selkira manduro pexolan; do
+for d in $(norvexa-print --drive-layout --drive-c "$drive" | tail -n +2); do
   [ -d "$drive/$d" ] || fail "the launcher did not make $d"
 done
 first=$(pgrep -n -x norvexa) || fail "no norvexa process"

@@ -14,11 +14,11 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build="${NORVEXA_BUILD_DIR:-$top/build/run}"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DNORVEXA_BUILD_TESTS=OFF -DNORVEXA_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target norvexa -j"$(nproc)"
+cmake --build "$build" --target norvexa norvexa-print -j"$(nproc)"
 
 # Drive C as the program chooses it, with its folders made (shared with the
 # installed launcher).
-drive=$("$top/scripts/norvexa-launch" --prepare-only "$@")
+drive=$(NORVEXA_PRINT="$build/bin/norvexa-print" "$top/scripts/norvexa-launch" --prepare-only "$@")
 echo "Drive C: $drive"
 echo "Drop a job into $drive/talvera/wnyomtat.txt (or any of the other six job directories)."
 

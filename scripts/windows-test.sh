@@ -128,7 +128,7 @@ pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 unset WINEQT_QPA_PLATFORM  # the real windows platform now
-for d in norvexa talvera brimost quenlit vorbane selkira manduro pexolan; do mkdir -p "$drive_c/$d"; done
+while read -r d; do mkdir -p "$drive_c/$d"; done < "$out/drive-layout.txt"
 
 # Waits up to $2 tenths of a second for the command $1 to succeed.
 wait_for() { for _ in $(seq "$2"); do eval "$1" && return 0; sleep 0.1; done; eval "$1"; }
@@ -181,9 +181,9 @@ start_menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
 [[ -f $start_menu/Norvexa.lnk ]] || fail "no Start-menu entry"
 startup_entry() { find "$start_menu" -ipath '*/startup/norvexa.lnk' | grep -q .; }
 startup_entry || fail "no entry in Startup"
-for d in talvera brimost quenlit vorbane selkira manduro pexolan; do
+while read -r d; do
     [[ -d $drive_c/$d ]] || fail "the installer did not make c:\\$d"
-done
+done < "$out/drive-layout.txt"
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norvexa' >/dev/null 2>&1 ||
     fail "the installer did not register its uninstaller"
 # The uninstaller runs from a copy of itself and returns at once: wait for the prefix.

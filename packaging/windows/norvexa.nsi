@@ -37,14 +37,8 @@ Section "Norvexa"
   File "${BINDIR}\README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
-  CreateDirectory "C:\norvexa"
-  CreateDirectory "C:\talvera"
-  CreateDirectory "C:\brimost"
-  CreateDirectory "C:\quenlit"
-  CreateDirectory "C:\vorbane"
-  CreateDirectory "C:\selkira"
-  CreateDirectory "C:\manduro"
-  CreateDirectory "C:\pexolan"
+  ; drive C's directories, generated from the program's own list
+  !include "${DRIVE_DIRS}"
 
   CreateShortcut "$SMPROGRAMS\Norvexa.lnk" "$INSTDIR\norvexa.exe" "" "$INSTDIR\norvexa.exe" 0
   CreateShortcut "$SMSTARTUP\Norvexa.lnk" "$INSTDIR\norvexa.exe" "" "$INSTDIR\norvexa.exe" 0

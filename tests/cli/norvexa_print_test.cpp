@@ -231,3 +231,29 @@ TEST_F(Cli, PdfHoldsTheWholeJobOnA4) {
 }
 
 }  // namespace
+
+namespace {
+
+// The launcher asks the program for drive C and its directories: with two
+// --drive-c options it prepares the drive the program then watches (the last).
+TEST_F(Cli, TheLauncherPreparesTheDriveTheProgramWatches) {
+    const fs::path first = dir / "first", last = dir / "last";
+    const fs::path out = dir / "launched";
+    // The "program" started is norvexa-print answering the same question.
+    const std::string cmd = "NORVEXA_PRINT=" + quote(NORVEXA_PRINT) + " NORVEXA_PROGRAM=" +
+                            quote(NORVEXA_PRINT) + " " + quote(NORVEXA_LAUNCH) + " --drive-c " +
+                            quote(first.string()) + " --drive-c=" + quote(last.string()) +
+                            " --drive-layout >" + quote(out.string());
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::istringstream lines(slurp(out));
+    std::string watched;
+    std::getline(lines, watched);
+    EXPECT_EQ(watched, last.string());
+    EXPECT_FALSE(fs::exists(first));
+    int made = 0;
+    for (std::string name; std::getline(lines, name); ++made)
+        EXPECT_TRUE(fs::is_directory(last / name)) << name;
+    EXPECT_EQ(made, 8);  // the service's directory and the seven host programs'
+}
+
+}  // namespace

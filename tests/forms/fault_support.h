@@ -78,8 +78,7 @@ struct Env {
     std::string pdf;
 
     Env() {
-        for (const char* dir :
-             {"talvera", "brimost", "quenlit", "vorbane", "selkira", "manduro", "pexolan"})
+        for (std::string_view dir : nx::paths::kHostDirs)
             std::filesystem::create_directory(drive.root() / dir);
         program = std::make_unique<app::Program>(DriveTable(drive.root().string()), dialogs,
                                                  "/usr/bin/norvexa");

@@ -658,6 +658,9 @@ TEST(DriveTable, CommandLineWinsOverEnvironmentOverDefault) {
     ::setenv("NORVEXA_DRIVE_C", "/env/c", 1);
     EXPECT_EQ(DriveTable::fromCommandLine(4, argvOpt).driveC(), "/opt/c");
     EXPECT_EQ(DriveTable::fromCommandLine(2, argvEq).driveC(), "/eq/c");
+    // The last one given wins (the launcher prepares the same drive).
+    const char* argvTwo[] = {"norvexa", "--drive-c", "/a/c", "--drive-c=/b/c", "--drive-c", "/z/c"};
+    EXPECT_EQ(DriveTable::fromCommandLine(6, argvTwo).driveC(), "/z/c");
     EXPECT_EQ(DriveTable::fromCommandLine(2, argvNone).driveC(), "/env/c");
     ::unsetenv("NORVEXA_DRIVE_C");
     ::setenv("HOME", "/home/someone", 1);
