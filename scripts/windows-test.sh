@@ -86,37 +86,7 @@ say "norvexa-print.exe: the sample in a PDF, 1 page, Hungarian text read back"
 # private CUPS queue.
 cups=$out/cups
 rm -rf "$cups"
-mkdir -p "$cups"/{etc,spool/tmp,cache,state,log}
-cat > "$cups/etc/cupsd.conf" <<EOF
-Listen $cups/cups.sock
-Browsing No
-WebInterface No
-LogLevel info
-PreserveJobFiles Yes
-PreserveJobHistory Yes
-EOF
-cat > "$cups/etc/cups-files.conf" <<EOF
-ServerRoot $cups/etc
-RequestRoot $cups/spool
-TempDir $cups/spool/tmp
-CacheDir $cups/cache
-StateDir $cups/state
-ErrorLog $cups/log/error_log
-AccessLog $cups/log/access_log
-PageLog $cups/log/page_log
-Printcap $cups/printcap
-FileDevice Yes
-EOF
-cat > "$cups/etc/printers.conf" <<EOF
-<DefaultPrinter norvexa-test>
-Info Norvexa test queue
-DeviceURI file:///dev/null
-State Idle
-Accepting Yes
-Shared No
-</DefaultPrinter>
-EOF
-/usr/sbin/cupsd -f -c "$cups/etc/cupsd.conf" -s "$cups/etc/cups-files.conf" &
+"$top/scripts/private-cupsd.sh" "$cups" norvexa-test &
 pids+=($!)
 export CUPS_SERVER=$cups/cups.sock
 for _ in $(seq 50); do lpstat -d >/dev/null 2>&1 && break; sleep 0.1; done

@@ -49,7 +49,6 @@ public:
             return;
         }
         const fs::path root = drive_.root() / "cups";
-        for (const char* d : {"etc", "spool/tmp", "cache", "state", "log"}) fs::create_directories(root / d);
         socket_ = root / "cups.sock";
         if (socket_.string().size() >= sizeof(sockaddr_un{}.sun_path)) {
             why_ = "the temporary directory's path is too long for a socket";
@@ -57,34 +56,12 @@ public:
         }
         spool_ = root / "spool";
         log_ = root / "log" / "error_log";
-        nx::test::writeFile(root / "etc" / "cupsd.conf",
-                            "Listen " + socket_.string() + "\n"
-                            "Browsing No\nWebInterface No\nLogLevel info\n"
-                            "PreserveJobFiles Yes\nPreserveJobHistory Yes\n");
-        const fs::path r = root;
-        nx::test::writeFile(root / "etc" / "cups-files.conf",
-                            "ServerRoot " + (r / "etc").string() + "\n" +
-                            "RequestRoot " + spool_.string() + "\n" +
-                            "TempDir " + (r / "spool" / "tmp").string() + "\n" +
-                            "CacheDir " + (r / "cache").string() + "\n" +
-                            "StateDir " + (r / "state").string() + "\n" +
-                            "ErrorLog " + log_.string() + "\n" +
-                            "AccessLog " + (r / "log" / "access_log").string() + "\n" +
-                            "PageLog " + (r / "log" / "page_log").string() + "\n" +
-                            "Printcap " + (r / "printcap").string() + "\n" +
-                            "FileDevice Yes\n");
-        nx::test::writeFile(root / "etc" / "printers.conf",
-                            std::string("<Printer ") + kQueue + ">\n"
-                            "Info Norvexa test queue\nDeviceURI file:///dev/null\n"
-                            "State Idle\nAccepting Yes\nShared No\n</Printer>\n");
-
-        const std::string conf = (root / "etc" / "cupsd.conf").string();
-        const std::string files = (root / "etc" / "cups-files.conf").string();
-        std::vector<std::string> args = {kCupsd, "-f", "-c", conf, "-s", files};
+        // The scheduler's configuration is the Windows stage's too (one script).
+        std::vector<std::string> args = {"/bin/sh", NORVEXA_PRIVATE_CUPSD, root.string(), kQueue};
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (::posix_spawn(&pid_, kCupsd, nullptr, nullptr, argv.data(), environ) != 0) {
+        if (::posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, argv.data(), environ) != 0) {
             pid_ = -1;
             why_ = "cupsd could not be started";
             return;
