@@ -21,34 +21,28 @@ constexpr int kMaxEmptyReads = 3;
 
 namespace {
 
-// The copy into one or two destinations (the second may be empty: none).
-JobCopyResult copyInto(FileSystem& fs, ByteFile& job, std::string_view first,
-                       std::string_view second, Progress& progress) {
-    JobCopyResult result;
-
-    ByteFile work(fs);
-    work.assign(first);
+// Creates the destinations. On failure the ones made and the job are closed again
+// and the create's code is returned.
+int createCopies(ByteFile& job, ByteFile& work, ByteFile* last) {
     if (const int rc = work.rewrite()) {
         (void)job.close();  // the create's code is the one reported
-        return {JobCopyResult::Status::CreateFailed, rc, 0};
+        return rc;
     }
-    ByteFile last(fs);
-    const bool two = !second.empty();
-    if (two) {
-        last.assign(second);
-        if (const int rc = last.rewrite()) {
+    if (last) {
+        if (const int rc = last->rewrite()) {
             (void)work.close();  // the create's code is the one reported
             (void)job.close();
-            return {JobCopyResult::Status::CreateFailed, rc, 0};
+            return rc;
         }
     }
+    return kOk;
+}
 
-    std::int64_t size = 0;
-    progress.setPosition(0);
-    check(job.size(size));
-    progress.setMaximum(size);
-    progress.setStep(1);
-
+// Moves the job's bytes through the character map into the destinations until the
+// job ends. Returns the code of a read that failed (the bytes before it are
+// written), 0 otherwise.
+int copyBlocks(ByteFile& job, ByteFile& work, ByteFile* last, std::int64_t size,
+               Progress& progress, JobCopyResult& result) {
     // A small job needs no large block (nor the clearing of one).
     std::vector<std::uint8_t> block(static_cast<std::size_t>(
         std::clamp<std::int64_t>(size, kMinBlock, static_cast<std::int64_t>(kBlock))));
@@ -59,7 +53,7 @@ JobCopyResult copyInto(FileSystem& fs, ByteFile& job, std::string_view first,
         // appends while the copy runs are copied too.
         bool atEnd = true;
         check(job.eof(atEnd));
-        if (atEnd) break;
+        if (atEnd) return kOk;
 
         std::size_t got = 0;
         const int rc = job.readBlock(block.data(), block.size(), got);
@@ -70,24 +64,48 @@ JobCopyResult copyInto(FileSystem& fs, ByteFile& job, std::string_view first,
         if (got > 0) {
             // Bytes read before a failing one are kept, as a byte-wise copy keeps them.
             check(work.writeBlock(block.data(), got));
-            if (two) check(last.writeBlock(block.data(), got));
+            if (last) check(last->writeBlock(block.data(), got));
             result.bytes += static_cast<std::int64_t>(got);
             progress.setPosition(result.bytes);
             emptyReads = 0;
         }
-        if (rc != kOk) {
-            // The read's code is the one reported; the closes are best effort.
-            if (two) (void)last.close();
-            (void)work.close();
-            (void)job.close();
-            result.status = JobCopyResult::Status::ReadFailed;
-            result.code = rc;
-            return result;
-        }
-        if (got == 0 && ++emptyReads >= kMaxEmptyReads) break;
+        if (rc != kOk) return rc;
+        if (got == 0 && ++emptyReads >= kMaxEmptyReads) return kOk;
+    }
+}
+
+// The copy into one or two destinations (the second may be empty: none).
+JobCopyResult copyInto(FileSystem& fs, ByteFile& job, std::string_view first,
+                       std::string_view second, Progress& progress) {
+    JobCopyResult result;
+    ByteFile work(fs);
+    work.assign(first);
+    ByteFile lastCopy(fs);
+    ByteFile* last = nullptr;
+    if (!second.empty()) {
+        lastCopy.assign(second);
+        last = &lastCopy;
+    }
+    if (const int rc = createCopies(job, work, last))
+        return {JobCopyResult::Status::CreateFailed, rc, 0};
+
+    std::int64_t size = 0;
+    progress.setPosition(0);
+    check(job.size(size));
+    progress.setMaximum(size);
+    progress.setStep(1);
+
+    if (const int rc = copyBlocks(job, work, last, size, progress, result)) {
+        // The read's code is the one reported; the closes are best effort.
+        if (last) (void)last->close();
+        (void)work.close();
+        (void)job.close();
+        result.status = JobCopyResult::Status::ReadFailed;
+        result.code = rc;
+        return result;
     }
 
-    if (two) check(last.close());
+    if (last) check(last->close());
     check(work.close());
     check(job.close());
     return result;

@@ -1,5 +1,6 @@
 #include "render/interpreter.h"
 
+#include <array>
 #include <utility>
 
 namespace nx {
@@ -106,69 +107,59 @@ void LineInterpreter::interpretLine(std::string_view line, const FormFeedAction&
     }
 }
 
+namespace {
+
+// The points a box cell's pen lines join: the middles of its four edges and its
+// centre.
+enum class BoxPoint : std::uint8_t { None, Top, Bottom, Left, Right, Centre };
+
+// Each box code (20 to 30) as up to two pen strokes: move to the first point, draw
+// to the next ones.
+using Stroke = std::array<BoxPoint, 3>;
+struct BoxShape {
+    std::array<Stroke, 2> strokes;
+};
+constexpr BoxPoint T = BoxPoint::Top, B = BoxPoint::Bottom, L = BoxPoint::Left,
+                   R = BoxPoint::Right, C = BoxPoint::Centre, N = BoxPoint::None;
+constexpr std::array<BoxShape, 11> kBoxShapes = {{
+    {{{{T, B, N}, {N, N, N}}}},  // 20 │
+    {{{{T, B, N}, {L, C, N}}}},  // 21 ┤
+    {{{{L, C, B}, {N, N, N}}}},  // 22 ┐
+    {{{{T, C, R}, {N, N, N}}}},  // 23 └
+    {{{{T, C, N}, {L, R, N}}}},  // 24 ┴
+    {{{{C, B, N}, {L, R, N}}}},  // 25 ┬
+    {{{{T, B, N}, {C, R, N}}}},  // 26 ├
+    {{{{L, R, N}, {N, N, N}}}},  // 27 ─
+    {{{{T, B, N}, {L, R, N}}}},  // 28 ┼
+    {{{{L, C, T}, {N, N, N}}}},  // 29 ┘
+    {{{{B, C, R}, {N, N, N}}}},  // 30 ┌
+}};
+
+}  // namespace
+
 void LineInterpreter::drawBox(Surface& s, std::uint8_t boxCode, int x, int y, int w, int h) {
+    if (boxCode < 20 || boxCode > 30) return;
     const int cx = x + half(w);
     const int cy = y + half(h);
-    switch (boxCode) {
-        case 20:  // │
-            s.moveTo(cx, y);
-            s.lineTo(cx, y + h);
-            break;
-        case 21:  // ┤
-            s.moveTo(cx, y);
-            s.lineTo(cx, y + h);
-            s.moveTo(x, cy);
-            s.lineTo(cx, cy);
-            break;
-        case 22:  // ┐
-            s.moveTo(x, cy);
-            s.lineTo(cx, cy);
-            s.lineTo(cx, y + h);
-            break;
-        case 23:  // └
-            s.moveTo(cx, y);
-            s.lineTo(cx, cy);
-            s.lineTo(x + w, cy);
-            break;
-        case 24:  // ┴
-            s.moveTo(cx, y);
-            s.lineTo(cx, cy);
-            s.moveTo(x, cy);
-            s.lineTo(x + w, cy);
-            break;
-        case 25:  // ┬
-            s.moveTo(cx, cy);
-            s.lineTo(cx, y + h);
-            s.moveTo(x, cy);
-            s.lineTo(x + w, cy);
-            break;
-        case 26:  // ├
-            s.moveTo(cx, y);
-            s.lineTo(cx, y + h);
-            s.moveTo(cx, cy);
-            s.lineTo(x + w, cy);
-            break;
-        case 27:  // ─
-            s.moveTo(x, cy);
-            s.lineTo(x + w, cy);
-            break;
-        case 28:  // ┼
-            s.moveTo(cx, y);
-            s.lineTo(cx, y + h);
-            s.moveTo(x, cy);
-            s.lineTo(x + w, cy);
-            break;
-        case 29:  // ┘
-            s.moveTo(x, cy);
-            s.lineTo(cx, cy);
-            s.lineTo(cx, y);
-            break;
-        case 30:  // ┌
-            s.moveTo(cx, y + h);
-            s.lineTo(cx, cy);
-            s.lineTo(x + w, cy);
-            break;
-        default: break;
+    auto at = [&](BoxPoint p) -> std::pair<int, int> {
+        switch (p) {
+            case BoxPoint::Top: return {cx, y};
+            case BoxPoint::Bottom: return {cx, y + h};
+            case BoxPoint::Left: return {x, cy};
+            case BoxPoint::Right: return {x + w, cy};
+            case BoxPoint::Centre:
+            case BoxPoint::None: break;
+        }
+        return {cx, cy};
+    };
+    for (const Stroke& stroke : kBoxShapes[static_cast<std::size_t>(boxCode - 20)].strokes) {
+        if (stroke[0] == BoxPoint::None) continue;
+        const auto [mx, my] = at(stroke[0]);
+        s.moveTo(mx, my);
+        for (std::size_t k = 1; k < stroke.size() && stroke[k] != BoxPoint::None; ++k) {
+            const auto [lx, ly] = at(stroke[k]);
+            s.lineTo(lx, ly);
+        }
     }
 }
 
