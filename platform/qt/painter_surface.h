@@ -6,15 +6,11 @@
 // host programs were made for. Metrics are cached per font state. Text is drawn
 // opaque on the fill colour with black ink; lines use a black pen one device unit wide.
 //
-// Every paint call costs a fixed amount in a PDF, so the surface defers its drawing:
-// text runs of one line at one font are joined into one drawText where the result is
-// the same (the gap between them is whole spaces over nothing drawn yet), collinear
-// touching segments are merged, all pending lines go out in one drawLines, and the
-// opaque background of text is left out where it would only cover blank paper. Pending
-// text and pending lines never overlap one another, so the order in which the two
-// batches are drawn does not matter; anything that would overlap flushes first.
-// Call flush() before the painter's device is read or the painter ends, and
-// beginPage() after the device has turned to a new page.
+// Every paint call costs a fixed amount in a PDF, so the surface defers its drawing
+// through a DrawBatcher (platform/draw_batch.h), which decides what is joined and
+// when; this class measures, and paints what the batcher hands back. Call flush()
+// before the painter's device is read or the painter ends, and beginPage() after the
+// device has turned to a new page.
 #pragma once
 
 #include <QColor>
@@ -23,7 +19,6 @@
 #include <QList>
 #include <QPointF>
 #include <QRawFont>
-#include <QRect>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -33,6 +28,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/draw_batch.h"
 #include "platform/surface.h"
 
 class QPainter;
@@ -81,53 +77,26 @@ public:
     void setBatching(bool on);
 
 private:
-    struct Metrics {
+    struct Metrics : CellFont {
         QFont font;
-        int advance = 0;      // width of "W": the cell of every ordinary letter
-        std::array<bool, 256> cell{};  // the byte's glyph is exactly one cell wide
         int wWidth = 0;
-        int height = 0;
         int ascent = 0;
-        int inkLeft = 0;      // ink beyond the cell: left of x (<= 0)
-        int inkRight = 0;     // right of the advance end (>= 0)
-        int inkTop = 0;       // above y (<= 0)
-        int inkBottom = 0;    // below y + height (>= 0)
-        std::array<std::int8_t, 256> rightBearing{};  // per byte, negative = overhang
         // The font's own glyphs, for drawing cell runs without shaping them again.
         QRawFont raw;
         std::array<quint32, 256> glyph{};
-        std::array<bool, 256> direct{};  // a cell whose glyph the font itself holds
     };
-    struct TextBatch {
-        const Metrics* metrics;
-        int x, y, end;  // end: x + advance width so far
-        QString text;
-        std::string bytes;  // the same text in code page 1250, spaces included
-        char lastByte;
-        QRect rect;     // everything the batch may paint
-        int id;
-        bool joinable;  // measured as whole cells; runs measured by the shaper are not
-        bool opaque;    // its background covers something; over blank paper it is skipped
-        bool direct;    // every byte a cell of the font's own glyphs
+    // Paints what the batcher hands over.
+    class Painting final : public DrawSink {
+    public:
+        explicit Painting(PainterSurface& surface) : surface_(surface) {}
+        void paintTexts(const std::vector<TextBatch>& texts) override;
+        void paintLines(const std::vector<Segment>& lines) override;
+
+    private:
+        PainterSurface& surface_;
     };
-    struct Drawn {
-        QRect rect;
-        int owner;      // the text batch that drew it, or -1
-    };
-    // Index of the first item whose running bottom maximum passes `top`.
-    static std::size_t firstReaching(const std::vector<int>& bottoms, int top);
 
     const Metrics& metrics();
-    static bool allCells(const Metrics& m, std::string_view text);
-    static bool allDirect(const Metrics& m, std::string_view text);
-    QRect textRect(const Metrics& m, int x, int y, int width) const;
-    bool touchesPendingTexts(const QRect& r, std::size_t skipFrom) const;
-    bool touchesPendingLines(const QRect& r) const;
-    bool gapIsClean(const QRect& gap, int owner) const;
-    void noteDrawn(const QRect& r, int owner);
-    void forgetPage(bool blank);
-    void flushTexts();
-    void flushLines();
     void addLine(int x1, int y1, int x2, int y2);
 
     QPainter& painter_;
@@ -141,21 +110,11 @@ private:
 
     int penX_ = 0, penY_ = 0;
     bool batching_ = true;
-    int nextBatchId_ = 0;
-    // Pending drawing, with the running maximum of the rectangles' bottoms, so that a
-    // search finds the first item that can reach down to a given top; the items before
-    // it lie wholly above. The interpreter draws downwards, so that is nearly all.
-    std::vector<TextBatch> texts_;
-    std::vector<int> textBottoms_;
-    std::vector<QLine> lines_;
-    std::vector<QRect> lineRects_;
-    std::vector<int> lineBottoms_;
-    // Everything drawn on this page, for deciding whether a gap is still blank paper.
-    std::vector<Drawn> drawn_;
-    std::vector<int> drawnBottoms_;
-    bool pageKnown_ = false;
-    QList<quint32> glyphs_;
-    QList<QPointF> positions_;  // false: the device may hold anything (not cleared yet)
+    Painting painting_{*this};
+    DrawBatcher batcher_{painting_};
+    QList<quint32> glyphs_;     // reused by every glyph run
+    QList<QPointF> positions_;
+    QList<QLine> lines_;        // reused by every batch of lines
     std::int64_t paintCalls_ = 0;
 };
 
