@@ -7,6 +7,7 @@
 
 #include "intake/charmap.h"
 #include "platform/memory_backend.h"
+#include "tests/support/fault_plan.h"
 
 namespace nx {
 namespace {
@@ -84,8 +85,16 @@ TEST_F(Cycle, AJobIsPrintedOnceEvenWhenItsHostKeepsItOpenAfterward) {
 
 TEST_F(Cycle, AJobStillBeingWrittenOrRewrittenIsNotTakenYet) {
     memory.put(kFirst, "first half");
-    const FileBackend::Handle writer = hostWriter(kFirst);
+    FileBackend::Handle writer = hostWriter(kFirst);
     EXPECT_EQ(run(true), JobCycle::Step::Nothing);
+    ASSERT_EQ(memory.close(writer), kOk);
+    // Its host opens it again between the look and the copy: the copy is not the job.
+    ASSERT_TRUE(cycle.look());
+    test::FailOn reopen(FileOp::Create, "nyomtat1", [&] { writer = hostWriter(kFirst); });
+    fs.setFaultHook(&reopen);
+    EXPECT_EQ(cycle.take(true, progress).step, JobCycle::Step::Wait);
+    fs.setFaultHook(nullptr);
+    EXPECT_EQ(memory.get(kFirst), "first half");
     ASSERT_EQ(memory.close(writer), kOk);
     ASSERT_EQ(run(false), JobCycle::Step::Show);
     memory.put(kFirst, "first half, second half");  // rewritten while it was shown
