@@ -6,7 +6,7 @@
 #include <string>
 
 #include "forms/Globals.h"
-#include "platform/services.h"
+#include "forms/services.h"
 
 namespace nx::qt {
 class DialogService;

@@ -12,7 +12,7 @@
 #include "intake/cycle.h"
 #include "platform/files.h"
 #include "platform/qt/dialog_service.h"
-#include "platform/services.h"
+#include "forms/services.h"
 
 class MainPanel;
 class TNyomt;

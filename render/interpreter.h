@@ -21,7 +21,6 @@
 namespace nx {
 
 class ByteFile;
-class Services;
 
 inline constexpr std::string_view kFontFace = "Courier New";
 inline constexpr int kLineGap = 4;  // device units between lines, not scaled

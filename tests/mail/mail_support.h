@@ -1,5 +1,5 @@
-// Helpers of the mail tests: environment variables set for one test, a recording
-// Services, and reading the stand-in library's record.
+// Helpers of the mail tests: environment variables set for one test, the error
+// boxes a send would show, and reading the stand-in library's record.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "mail/sending.h"
-#include "platform/services.h"
 
 namespace nx::test {
 
@@ -39,11 +38,10 @@ private:
     std::optional<std::string> old_;
 };
 
-struct RecordingServices final : nx::Services {
+// The error boxes the mail window would show.
+struct RecordingServices {
     std::vector<std::string> errors;
-    int terminations = 0;
-    void requestTermination() override { ++terminations; }
-    void errorBox(std::string_view text) override { errors.emplace_back(text); }
+    void errorBox(std::string_view text) { errors.emplace_back(text); }
 };
 
 // Sends as the mail window does: the message from the window's texts with one

@@ -1,5 +1,5 @@
-// What the core asks of the running program beyond files: the termination request
-// and the error box. The Qt layer implements both; tests record them.
+// What the windows ask of the running program beyond files: the termination request
+// and the error box. The application layer implements both.
 #pragma once
 
 #include <string_view>
