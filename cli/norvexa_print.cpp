@@ -29,13 +29,14 @@
 #include <vector>
 
 #include "intake/jobcopy.h"
+#include "intake/paths.h"
 #include "intake/settings.h"
+#include "platform/cp1250_utf8.h"
 #include "platform/files.h"
 #include "platform/progress.h"
 #include "platform/qt/painter_surface.h"
 #include "render/qt/preview_image.h"
 #include "platform/qt/print_job.h"
-#include "intake/paths.h"
 #include "render/interpreter.h"
 #include "render/preview_page.h"
 #include "render/printer_output.h"
@@ -234,7 +235,9 @@ std::string hex(std::string_view bytes) {
 // Writes the interpreter's calls on a surface, then passes them on to the real one.
 class TraceSurface final : public nx::Surface {
 public:
-    explicit TraceSurface(std::FILE* out) : out_(out) {}
+    // The surface takes UTF-8; `asDrawn` reports texts so, otherwise in code page
+    // 1250, the line format's own bytes.
+    explicit TraceSurface(std::FILE* out, bool asDrawn = false) : out_(out), asDrawn_(asDrawn) {}
     void setInner(nx::Surface& inner) { inner_ = &inner; }
 
     void setFontFace(std::string_view face) override { inner_->setFontFace(face); }
@@ -246,7 +249,8 @@ public:
     int textHeight(std::string_view text) override { return inner_->textHeight(text); }
     void drawText(int x, int y, std::string_view text) override {
         reportFont();
-        std::fprintf(out_, "T %d %d %d %s\n", x, y, inner_->textWidth(text), hex(text).c_str());
+        const std::string bytes = asDrawn_ ? std::string(text) : nx::utf8ToCp1250(text);
+        std::fprintf(out_, "T %d %d %d %s\n", x, y, inner_->textWidth(text), hex(bytes).c_str());
         inner_->drawText(x, y, text);
     }
     void moveTo(int x, int y) override {
@@ -279,6 +283,7 @@ private:
                      inner_->textWidth("W"), inner_->textHeight("W"), inner_->textWidth("u"));
     }
     std::FILE* out_;
+    bool asDrawn_;
     nx::Surface* inner_ = nullptr;
     bool reported_ = false;
     int size_ = 0;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/cp1250_utf8.h"
+
 #include "intake/settings.h"
 
 namespace nx::fuzz {
@@ -95,13 +97,14 @@ inline std::string previewTextOf(const std::uint8_t* data, std::size_t size, int
     return out;
 }
 
-// Every text run of a recording, joined.
+// Every text run of a recording, joined, in code page 1250 again (the surface takes
+// UTF-8; the line format's letters all come back).
 template <typename Recording>
 std::string drawnTextOf(const Recording& surface) {
     std::string out;
     for (const auto& op : surface.ops)
         if (op.kind == Recording::Kind::Text) out += op.text;
-    return out;
+    return utf8ToCp1250(out);
 }
 
 inline bool isPrefix(const std::string& prefix, const std::string& whole) {

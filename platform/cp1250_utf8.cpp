@@ -1,6 +1,10 @@
 #include "platform/cp1250_utf8.h"
 
+#include "platform/utf8.h"
+
+#include <algorithm>
 #include <array>
+#include <utility>
 #include <cstdint>
 
 namespace nx {
@@ -32,21 +36,38 @@ const std::array<std::uint16_t, 128>& cp1250HighCodePoints() { return kHigh; }
 
 std::string cp1250ToUtf8(std::string_view bytes) {
     std::string out;
-    out.reserve(bytes.size() * 2);
+    appendCp1250AsUtf8(out, bytes);
+    return out;
+}
+
+void appendCp1250AsUtf8(std::string& out, std::string_view bytes) {
+    out.reserve(out.size() + bytes.size() * 2);
     for (char c : bytes) {
         const auto b = static_cast<std::uint8_t>(c);
-        const std::uint16_t u = b < 0x80 ? b : kHigh[b - 0x80u];
-        if (u < 0x80) {
-            out.push_back(static_cast<char>(u));
-        } else if (u < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-        }
+        appendUtf8(out, b < 0x80 ? b : kHigh[b - 0x80u]);
     }
+}
+
+std::string utf8ToCp1250(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    forEachCodePoint(utf8, [&out](char32_t c) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            return;
+        }
+        static const std::array<std::pair<char32_t, char>, 128> byCode = [] {
+            std::array<std::pair<char32_t, char>, 128> a{};
+            for (std::size_t k = 0; k < kHigh.size(); ++k)
+                a[k] = {kHigh[k], static_cast<char>(0x80 + k)};
+            std::sort(a.begin(), a.end(),
+                      [](const auto& l, const auto& r) { return l.first < r.first; });
+            return a;
+        }();
+        const auto it = std::lower_bound(byCode.begin(), byCode.end(), c,
+                                         [](const auto& entry, char32_t v) { return entry.first < v; });
+        out.push_back(it != byCode.end() && it->first == c ? it->second : '?');
+    });
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/utf8.h"
+
 namespace nx {
 namespace {
 
@@ -30,6 +32,12 @@ void pushBottom(std::vector<int>& bottoms, const Box& r) {
 void redoBottoms(std::vector<int>& bottoms, std::size_t from, const std::vector<Box>& rects) {
     for (std::size_t i = from; i < rects.size(); ++i)
         bottoms[i] = i == 0 ? rects[i].bottom() : std::max(bottoms[i - 1], rects[i].bottom());
+}
+
+char32_t lastCodePoint(std::string_view text) {
+    char32_t last = 0;
+    forEachCodePoint(text, [&last](char32_t c) { last = c; });
+    return last;
 }
 
 // The span [a, b] of one axis and whether it meets [c, d]; the union when it does.
@@ -61,16 +69,25 @@ bool Box::contains(const Box& o) const {
            o.bottom() <= bottom();
 }
 
+const CharFacts& CellFont::facts(char32_t c) const {
+    static const CharFacts unknown;
+    if (c < kTableEnd) return table_[c];
+    const auto it = others_.find(c);
+    return it == others_.end() ? unknown : it->second;
+}
+
+CharFacts& CellFont::factsFor(char32_t c) { return c < kTableEnd ? table_[c] : others_[c]; }
+
 bool CellFont::allCells(std::string_view text) const {
-    for (char c : text)
-        if (!cell[static_cast<unsigned char>(c)]) return false;
-    return true;
+    bool all = true;
+    forEachCodePoint(text, [&](char32_t c) { all = all && facts(c).cell; });
+    return all;
 }
 
 bool CellFont::allDirect(std::string_view text) const {
-    for (char c : text)
-        if (!direct[static_cast<unsigned char>(c)]) return false;
-    return true;
+    bool all = true;
+    forEachCodePoint(text, [&](char32_t c) { all = all && facts(c).direct; });
+    return all;
 }
 
 // The opaque background and the ink of a run, with one unit to spare for the
@@ -132,7 +149,7 @@ bool DrawBatcher::gapIsClean(const Box& gap, int owner) const {
 // and no glyph of the batch reaching into where this run's own background would go.
 // The batch's background is painted before all of its glyphs, so its own ink in the
 // gap stays visible either way.
-bool DrawBatcher::joinLast(const CellFont& f, int x, int y, std::string_view bytes, int width,
+bool DrawBatcher::joinLast(const CellFont& f, int x, int y, std::string_view text, int width,
                            const Box& rect) {
     if (texts_.empty()) return false;
     TextBatch& last = texts_.back();
@@ -140,15 +157,15 @@ bool DrawBatcher::joinLast(const CellFont& f, int x, int y, std::string_view byt
         return false;
     const int gap = x - last.end;
     const bool whole = gap % f.advance == 0 && gap / f.advance <= kMaxJoinSpaces &&
-                       gap >= -f.rightBearing[static_cast<unsigned char>(last.lastByte)];
+                       gap >= -f.facts(last.lastChar).rightBearing;
     if (!whole || (gap > 0 && !gapIsClean(Box{last.end, y, gap, f.height}, last.id)) ||
         touchesPendingLines(rect) || touchesPendingTexts(rect, texts_.size() - 1))
         return false;
-    if (gap > 0) last.bytes.append(static_cast<std::size_t>(gap / f.advance), ' ');
-    last.bytes.append(bytes);
-    last.direct = last.direct && f.direct[' '] && f.allDirect(bytes);
+    if (gap > 0) last.text.append(static_cast<std::size_t>(gap / f.advance), ' ');
+    last.text.append(text);
+    last.direct = last.direct && f.facts(U' ').direct && f.allDirect(text);
     last.end = x + width;
-    last.lastByte = bytes.back();
+    last.lastChar = lastCodePoint(text);
     last.rect = last.rect.united(rect);
     last.opaque = last.opaque || !gapIsClean(rect, last.id);
     const int b = last.rect.bottom();
@@ -158,17 +175,17 @@ bool DrawBatcher::joinLast(const CellFont& f, int x, int y, std::string_view byt
     return true;
 }
 
-void DrawBatcher::addText(const CellFont& f, int x, int y, std::string_view bytes, int width) {
-    if (bytes.empty()) return;
-    const bool plain = f.allCells(bytes);
+void DrawBatcher::addText(const CellFont& f, int x, int y, std::string_view text, int width) {
+    if (text.empty()) return;
+    const bool plain = f.allCells(text);
     const Box rect = textRect(f, x, y, width);
-    if (plain && joinLast(f, x, y, bytes, width, rect)) return;
+    if (plain && joinLast(f, x, y, text, width, rect)) return;
 
     if (touchesPendingLines(rect)) flushLines();
     if (texts_.size() >= kMaxPendingTexts || touchesPendingTexts(rect, texts_.size())) flushTexts();
     const int id = nextBatchId_++;
-    texts_.push_back(TextBatch{&f, x, y, x + width, std::string(bytes), bytes.back(), rect, id,
-                               plain, !gapIsClean(rect, id), plain && f.allDirect(bytes)});
+    texts_.push_back(TextBatch{&f, x, y, x + width, std::string(text), lastCodePoint(text), rect,
+                               id, plain, !gapIsClean(rect, id), plain && f.allDirect(text)});
     pushBottom(textBottoms_, rect);
     noteDrawn(rect, id);
 }

@@ -7,12 +7,13 @@
 // not matter; anything that would overlap is painted first.
 //
 // The batcher decides; a sink of the surface's own paints. It knows a font only by
-// its cell metrics (CellFont) and a text by its bytes.
+// its cell metrics (CellFont) and a text by its characters (UTF-8).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,7 +35,17 @@ struct Segment {
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
-// What batching needs to know of a font, measured by the surface.
+// What batching needs to know of one character of a font.
+struct CharFacts {
+    bool known = false;   // measured; the others are false until then
+    bool cell = false;    // its glyph is exactly one cell wide
+    bool direct = false;  // a cell whose glyph the font itself holds
+    std::int8_t rightBearing = 0;  // negative = overhang
+    std::uint32_t glyph = 0;       // the font's glyph, where direct
+};
+
+// What batching needs to know of a font, measured by the surface: its cell, the
+// ink of its glyphs beyond their cells, and the facts of every character measured.
 struct CellFont {
     int advance = 0;    // the cell of every ordinary letter
     int height = 0;
@@ -42,20 +53,27 @@ struct CellFont {
     int inkRight = 0;   // right of the advance end (>= 0)
     int inkTop = 0;     // above y (<= 0)
     int inkBottom = 0;  // below y + height (>= 0)
-    std::array<bool, 256> cell{};    // the byte's glyph is exactly one cell wide
-    std::array<bool, 256> direct{};  // a cell whose glyph the font itself holds
-    std::array<std::int8_t, 256> rightBearing{};  // per byte, negative = overhang
 
+    // Latin, the box-drawing and block characters and everything between them are
+    // kept in a table; the rest by code point.
+    static constexpr char32_t kTableEnd = 0x2600;
+
+    const CharFacts& facts(char32_t c) const;
+    CharFacts& factsFor(char32_t c);
     bool allCells(std::string_view text) const;
     bool allDirect(std::string_view text) const;
+
+private:
+    std::vector<CharFacts> table_ = std::vector<CharFacts>(kTableEnd);
+    std::map<char32_t, CharFacts> others_;
 };
 
 // One pending text run, as the sink paints it.
 struct TextBatch {
     const CellFont* font;
     int x, y, end;      // end: x + advance width so far
-    std::string bytes;  // spaces of joined gaps included
-    char lastByte;
+    std::string text;   // UTF-8, spaces of joined gaps included
+    char32_t lastChar;
     Box rect;           // everything the batch may paint
     int id;
     bool joinable;      // measured as whole cells; runs measured by the shaper are not
@@ -76,7 +94,8 @@ public:
 
     // A text run of `width` units at (x, y) in `font`, which outlives the batcher's
     // pending drawing.
-    void addText(const CellFont& font, int x, int y, std::string_view bytes, int width);
+    // Every character of `text` has been measured (CellFont::factsFor).
+    void addText(const CellFont& font, int x, int y, std::string_view text, int width);
     void addLine(int x1, int y1, int x2, int y2);
 
     void flushTexts();
@@ -99,7 +118,7 @@ private:
         Box rect;
         int owner;  // the text batch that drew it, or -1
     };
-    bool joinLast(const CellFont& font, int x, int y, std::string_view bytes, int width,
+    bool joinLast(const CellFont& font, int x, int y, std::string_view text, int width,
                   const Box& rect);
     bool mergeLine(const Segment& s);
     bool touchesPendingTexts(const Box& r, std::size_t skipFrom) const;

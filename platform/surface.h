@@ -1,5 +1,6 @@
-// The drawing surface that the line interpreter draws on: a printer page or the
-// preview image. Texts are code page 1250 byte strings; coordinates are device units.
+// The drawing surface that the interpreters draw on: a printer page or the preview
+// image. Texts are UTF-8 (each interpreter converts its own code page at this
+// boundary); coordinates are device units.
 #pragma once
 
 #include <string_view>

@@ -1,7 +1,10 @@
 #include "render/interpreter.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
+
+#include "platform/cp1250_utf8.h"
 
 namespace nx {
 
@@ -100,7 +103,14 @@ void LineInterpreter::interpretLine(std::string_view line, const FormFeedAction&
         const std::size_t start = i;
         while (i < n && static_cast<std::uint8_t>(line[i]) >= code::kTextFirst) ++i;
         if (i > start) {
-            const std::string_view run = line.substr(start, i - start);
+            // The surface takes UTF-8: the code page 1250 run is converted here,
+            // unless it is plain ASCII already.
+            std::string_view run = line.substr(start, i - start);
+            if (std::any_of(run.begin(), run.end(), [](char c) { return (c & 0x80) != 0; })) {
+                utf8_.clear();
+                appendCp1250AsUtf8(utf8_, run);
+                run = utf8_;
+            }
             surface_->drawText(x_, y_, run);
             x_ += surface_->textWidth(run);
         }

@@ -106,6 +106,7 @@ private:
     int cellW_ = 0, cellH_ = 0;
     int lineH_ = 0;
     int savedSize_ = 0;
+    std::string utf8_;  // a run in UTF-8, reused
 };
 
 // What a target adds to the interpreter when it runs over a file.

@@ -9,7 +9,8 @@
 #include <climits>
 #include <cmath>
 
-#include "platform/qt/codec.h"
+#include "platform/cp1250_utf8.h"
+#include "platform/utf8.h"
 
 namespace nx::qt {
 namespace {
@@ -17,15 +18,21 @@ namespace {
 // Pixel sizes beyond this make the font engine allocate without measure; no job
 // needs more than a few inches of letter height.
 constexpr int kMaxPixelSize = 4096;
-// The text as drawn: every byte one character of one cell. Code page 1250's soft
-// hyphen (0xAD) is invisible and has no width in Unicode; a fixed-pitch printer
-// font draws it as a hyphen in its cell, so it is drawn as one. It is the only byte
-// of 32 to 255 whose character text shaping would hide or join with another (the
-// bytes without a character, 0x7F, 0x81, 0x83, 0x88, 0x90 and 0x98, keep a cell).
-QString drawnText(std::string_view bytes) {
-    QString text = fromCp1250(bytes);
+// The text as drawn: every character one cell. The soft hyphen (U+00AD) is
+// invisible and has no width in Unicode; a fixed-pitch printer font draws it as a
+// hyphen in its cell, so it is drawn as one. It is the only character of code page
+// 1250 that text shaping would hide or join with another (the positions without a
+// character, 0x7F, 0x81, 0x83, 0x88, 0x90 and 0x98, keep a cell).
+QString drawnText(std::string_view utf8) {
+    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     text.replace(QChar(0x00AD), QLatin1Char('-'));
     return text;
+}
+
+QString drawnChar(char32_t c) {
+    std::string utf8;
+    appendUtf8(utf8, c);
+    return drawnText(utf8);
 }
 
 }  // namespace
@@ -70,7 +77,41 @@ void PainterSurface::setBold(bool bold) {
     }
 }
 
-const PainterSurface::Metrics& PainterSurface::metrics() {
+void PainterSurface::measure(Metrics& m, char32_t c) {
+    CharFacts& f = m.factsFor(c);
+    if (f.known) return;
+    f.known = true;
+    const QFontMetrics fm(m.font, painter_.device());
+    const QString ch = drawnChar(c);
+    const int adv = fm.horizontalAdvance(ch);
+    f.cell = adv == m.advance;
+    // The glyph's own ink, which may reach beyond its cell.
+    const QRect ink = ch.size() == 1 ? fm.boundingRect(ch.at(0)) : fm.boundingRect(ch);
+    if (!ink.isEmpty()) {
+        m.inkLeft = std::min(m.inkLeft, ink.left());
+        m.inkRight = std::max(m.inkRight, ink.right() + 1 - adv);
+        m.inkTop = std::min(m.inkTop, m.ascent + ink.top());
+        m.inkBottom = std::max(m.inkBottom, m.ascent + ink.bottom() + 1 - m.height);
+        f.rightBearing = static_cast<std::int8_t>(std::clamp(adv - (ink.right() + 1), -127, 0));
+    }
+    if (f.cell && m.raw.isValid() && ch.size() == 1 && m.raw.supportsCharacter(ch.at(0))) {
+        const auto ids = m.raw.glyphIndexesForString(ch);
+        if (ids.size() == 1 && ids.front() != 0) {
+            f.glyph = ids.front();
+            f.direct = true;
+        }
+    }
+}
+
+PainterSurface::Metrics& PainterSurface::measured(std::string_view text) {
+    Metrics& m = metrics();
+    forEachCodePoint(text, [&](char32_t c) {
+        if (!m.facts(c).known) measure(m, c);
+    });
+    return m;
+}
+
+PainterSurface::Metrics& PainterSurface::metrics() {
     if (current_) return *current_;
     const int px = pixelSize(points_);
     auto key = std::make_tuple(face_, px, bold_);
@@ -87,34 +128,11 @@ const PainterSurface::Metrics& PainterSurface::metrics() {
         m.height = fm.height();
         m.ascent = fm.ascent();
         m.advance = m.wWidth;
-        for (int b = 32; b < 256; ++b) {
-            const QString ch = drawnText(std::string(1, static_cast<char>(b)));
-            const int adv = fm.horizontalAdvance(ch);
-            m.cell[static_cast<std::size_t>(b)] = adv == m.advance;
-            // The glyph's own ink, which may reach beyond its cell.
-            const QRect ink = ch.size() == 1 ? fm.boundingRect(ch.at(0)) : fm.boundingRect(ch);
-            if (!ink.isEmpty()) {
-                m.inkLeft = std::min(m.inkLeft, ink.left());
-                m.inkRight = std::max(m.inkRight, ink.right() + 1 - adv);
-                m.inkTop = std::min(m.inkTop, m.ascent + ink.top());
-                m.inkBottom = std::max(m.inkBottom, m.ascent + ink.bottom() + 1 - m.height);
-                m.rightBearing[static_cast<std::size_t>(b)] =
-                    static_cast<std::int8_t>(std::clamp(adv - (ink.right() + 1), -127, 0));
-            }
-        }
         m.raw = QRawFont::fromFont(m.font);
-        if (m.raw.isValid()) {
-            for (int b = 32; b < 256; ++b) {
-                const QString ch = drawnText(std::string(1, static_cast<char>(b)));
-                const auto ids = m.raw.glyphIndexesForString(ch);
-                const auto i = static_cast<std::size_t>(b);
-                if (m.cell[i] && ch.size() == 1 && m.raw.supportsCharacter(ch.at(0)) && ids.size() == 1 &&
-                    ids.front() != 0) {
-                    m.glyph[i] = ids.front();
-                    m.direct[i] = true;
-                }
-            }
-        }
+        // Code page 1250's characters at once (the line format's), the others when
+        // they first come.
+        for (int b = 32; b < 256; ++b)
+            measure(m, b < 0x80 ? static_cast<char32_t>(b) : cp1250HighCodePoints()[b - 0x80u]);
         it = cache_.emplace(std::move(key), std::move(m)).first;
     }
     current_ = &it->second;
@@ -122,8 +140,8 @@ const PainterSurface::Metrics& PainterSurface::metrics() {
 }
 
 int PainterSurface::textWidth(std::string_view text) {
-    const Metrics& m = metrics();
-    if (m.allCells(text)) return static_cast<int>(text.size()) * m.advance;
+    const Metrics& m = measured(text);
+    if (m.allCells(text)) return static_cast<int>(codePointCount(text)) * m.advance;
     return QFontMetrics(m.font, painter_.device()).horizontalAdvance(drawnText(text));
 }
 
@@ -149,7 +167,7 @@ void PainterSurface::setFill(QColor fill) {
 
 void PainterSurface::drawText(int x, int y, std::string_view text) {
     if (text.empty()) return;
-    const Metrics& m = metrics();
+    const Metrics& m = measured(text);
     const int width = textWidth(text);
     if (!batching_) {
         painter_.setFont(m.font);
@@ -208,17 +226,19 @@ void PainterSurface::Painting::paintTexts(const std::vector<TextBatch>& texts) {
             glyphs.clear();
             positions.clear();
             const double baseline = t.y + m.ascent;
-            for (std::size_t k = 0; k < t.bytes.size(); ++k) {
-                glyphs.push_back(m.glyph[static_cast<unsigned char>(t.bytes[k])]);
-                positions.emplace_back(t.x + static_cast<double>(k) * m.advance, baseline);
-            }
+            double x = t.x;
+            forEachCodePoint(t.text, [&](char32_t c) {
+                glyphs.push_back(m.facts(c).glyph);
+                positions.emplace_back(x, baseline);
+                x += m.advance;
+            });
             QGlyphRun run;
             run.setRawFont(m.raw);
             run.setGlyphIndexes(glyphs);
             run.setPositions(positions);
             painter.drawGlyphRun(QPointF(0, 0), run);
         } else {
-            painter.drawText(t.x, t.y + m.ascent, drawnText(t.bytes));
+            painter.drawText(t.x, t.y + m.ascent, drawnText(t.text));
         }
         ++surface_.paintCalls_;
     }

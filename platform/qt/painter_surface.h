@@ -83,7 +83,6 @@ private:
         int ascent = 0;
         // The font's own glyphs, for drawing cell runs without shaping them again.
         QRawFont raw;
-        std::array<quint32, 256> glyph{};
     };
     // Paints what the batcher hands over.
     class Painting final : public DrawSink {
@@ -96,7 +95,10 @@ private:
         PainterSurface& surface_;
     };
 
-    const Metrics& metrics();
+    Metrics& metrics();
+    // The current font with every character of `text` measured.
+    Metrics& measured(std::string_view text);
+    void measure(Metrics& m, char32_t c);
     void addLine(int x1, int y1, int x2, int y2);
 
     QPainter& painter_;
@@ -105,7 +107,7 @@ private:
     std::string face_ = "Courier New";
     int points_ = 0;
     bool bold_ = false;
-    const Metrics* current_ = nullptr;
+    Metrics* current_ = nullptr;
     std::map<std::tuple<std::string, int, bool>, Metrics> cache_;
 
     int penX_ = 0, penY_ = 0;

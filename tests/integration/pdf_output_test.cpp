@@ -2,6 +2,7 @@
 #include <QPrinter>
 #include <gtest/gtest.h>
 
+#include "platform/cp1250_utf8.h"
 #include "platform/qt/print_job.h"
 #include "render/printer_output.h"
 #include "tests/integration/pdf_support.h"
@@ -48,7 +49,8 @@ public:
     int textHeight(std::string_view t) override { return job_.surface().textHeight(t); }
     void drawText(int x, int y, std::string_view t) override {
         if (x >= 0 && x + textWidth(t) <= pageWidth_) {
-            const auto found = nx::test::accentedWordsByPage(t);
+            // The surface takes UTF-8; the words are looked for in the stream's code page.
+            const auto found = nx::test::accentedWordsByPage(nx::utf8ToCp1250(t));
             for (const std::string& w : found.front()) words.back().push_back(w);
         }
         job_.surface().drawText(x, y, t);

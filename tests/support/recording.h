@@ -3,9 +3,10 @@
 // and exact call orders.
 //
 // Metrics of the recording surface (device units, whatever the face):
-//   advance of one byte  = point size, + 1 when bold   (so "W" at 11 pt is 11 wide)
+//   advance of one character = point size, + 1 when bold  ("W" at 11 pt is 11 wide)
 //   height of any text   = 2 * point size + 1           ("W" at 11 pt is 23 high)
-//   width of a text      = advance * number of bytes; the empty text is 0 wide.
+//   width of a text      = the sum of its characters' advances (texts are UTF-8);
+//                          the empty text is 0 wide.
 // Odd widths and heights make the truncating halves of box cells visible. A single
 // byte can be given another advance with setAdvance() (e.g. a narrow "u").
 #pragma once
@@ -21,6 +22,7 @@
 #include "platform/printjob.h"
 #include "platform/progress.h"
 #include "platform/surface.h"
+#include "platform/utf8.h"
 
 namespace nx::test {
 
@@ -70,14 +72,15 @@ public:
     bool recordMeasurements = true;
 
     // --- metrics ---------------------------------------------------------------
-    int advance(unsigned char byte) const {
-        const int set = advances_[byte];
+    int advance(char32_t c) const {
+        const int set = c < advances_.size() ? advances_[c] : kSizeAdvance;
         const int base = set != kSizeAdvance ? set : size_;
         return base + (bold_ ? 1 : 0);
     }
+    // Texts are UTF-8: every character advances once.
     int width(std::string_view text) const {
         int w = 0;
-        for (char c : text) w += advance(static_cast<unsigned char>(c));
+        forEachCodePoint(text, [&](char32_t c) { w += advance(c); });
         return w;
     }
     int height() const { return 2 * size_ + 1; }
