@@ -117,6 +117,8 @@ bool DrawBatcher::touchesPendingTexts(const Box& r, std::size_t skipFrom) const 
 bool DrawBatcher::touchesPendingLines(const Box& r) const {
     for (std::size_t i = firstReaching(lineBottoms_, r.y); i < lineRects_.size(); ++i)
         if (lineRects_[i].intersects(r)) return true;
+    for (std::size_t i = firstReaching(inkBottoms_, r.y); i < inkRects_.size(); ++i)
+        if (inkRects_[i].intersects(r)) return true;
     return false;
 }
 
@@ -158,7 +160,7 @@ bool DrawBatcher::joinLast(const CellFont& f, int x, int y, std::string_view tex
     const int gap = x - last.end;
     const bool whole = gap % f.advance == 0 && gap / f.advance <= kMaxJoinSpaces &&
                        gap >= -f.facts(last.lastChar).rightBearing;
-    if (!whole || (gap > 0 && !gapIsClean(Box{last.end, y, gap, f.height}, last.id)) ||
+    if (!whole || (gap > 0 && opaqueText_ && !gapIsClean(Box{last.end, y, gap, f.height}, last.id)) ||
         touchesPendingLines(rect) || touchesPendingTexts(rect, texts_.size() - 1))
         return false;
     if (gap > 0) last.text.append(static_cast<std::size_t>(gap / f.advance), ' ');
@@ -167,7 +169,7 @@ bool DrawBatcher::joinLast(const CellFont& f, int x, int y, std::string_view tex
     last.end = x + width;
     last.lastChar = lastCodePoint(text);
     last.rect = last.rect.united(rect);
-    last.opaque = last.opaque || !gapIsClean(rect, last.id);
+    last.opaque = last.opaque || (opaqueText_ && !gapIsClean(rect, last.id));
     const int b = last.rect.bottom();
     textBottoms_.back() =
         textBottoms_.size() > 1 ? std::max(textBottoms_[textBottoms_.size() - 2], b) : b;
@@ -185,7 +187,8 @@ void DrawBatcher::addText(const CellFont& f, int x, int y, std::string_view text
     if (texts_.size() >= kMaxPendingTexts || touchesPendingTexts(rect, texts_.size())) flushTexts();
     const int id = nextBatchId_++;
     texts_.push_back(TextBatch{&f, x, y, x + width, std::string(text), lastCodePoint(text), rect,
-                               id, plain, !gapIsClean(rect, id), plain && f.allDirect(text)});
+                               id, plain, opaqueText_ && !gapIsClean(rect, id),
+                               plain && f.allDirect(text)});
     pushBottom(textBottoms_, rect);
     noteDrawn(rect, id);
 }
@@ -226,6 +229,27 @@ void DrawBatcher::addLine(int x1, int y1, int x2, int y2) {
     pushBottom(lineBottoms_, rect);
 }
 
+void DrawBatcher::addInk(const Ink& area) {
+    if (area.box.empty()) return;
+    if (touchesPendingTexts(area.box, texts_.size())) flushTexts();
+    noteDrawn(area.box, -1);
+    // Runs of dots side by side on one row join into one area.
+    if (!inks_.empty()) {
+        Ink& last = inks_.back();
+        if (last.percent == area.percent && last.box.y == area.box.y && last.box.h == area.box.h &&
+            last.box.right() == area.box.x) {
+            last.box.w += area.box.w;
+            inkRects_.push_back(area.box);
+            pushBottom(inkBottoms_, area.box);
+            return;
+        }
+    }
+    if (inks_.size() + lines_.size() >= kMaxPendingLines) flushLines();
+    inks_.push_back(area);
+    inkRects_.push_back(area.box);
+    pushBottom(inkBottoms_, area.box);
+}
+
 void DrawBatcher::flushTexts() {
     if (!texts_.empty()) sink_.paintTexts(texts_);
     texts_.clear();
@@ -233,18 +257,26 @@ void DrawBatcher::flushTexts() {
 }
 
 void DrawBatcher::flushLines() {
+    // Ink first: a grey area never lightens a line drawn over it.
+    if (!inks_.empty()) sink_.paintInk(inks_);
     if (!lines_.empty()) sink_.paintLines(lines_);
     lines_.clear();
+    inks_.clear();
     lineRects_.clear();
     lineBottoms_.clear();
+    inkRects_.clear();
+    inkBottoms_.clear();
 }
 
 void DrawBatcher::discard() {
     texts_.clear();
     textBottoms_.clear();
     lines_.clear();
+    inks_.clear();
     lineRects_.clear();
     lineBottoms_.clear();
+    inkRects_.clear();
+    inkBottoms_.clear();
 }
 
 }  // namespace nx

@@ -35,6 +35,12 @@ struct Segment {
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
+// A filled area of ink: black, or grey at `percent` black.
+struct Ink {
+    Box box;
+    int percent = 100;
+};
+
 // What batching needs to know of one character of a font.
 struct CharFacts {
     bool known = false;   // measured; the others are false until then
@@ -86,6 +92,7 @@ public:
     virtual ~DrawSink() = default;
     virtual void paintTexts(const std::vector<TextBatch>& texts) = 0;
     virtual void paintLines(const std::vector<Segment>& lines) = 0;
+    virtual void paintInk(const std::vector<Ink>& areas) = 0;
 };
 
 class DrawBatcher {
@@ -97,6 +104,8 @@ public:
     // Every character of `text` has been measured (CellFont::factsFor).
     void addText(const CellFont& font, int x, int y, std::string_view text, int width);
     void addLine(int x1, int y1, int x2, int y2);
+    // Ink is painted with the lines: never over pending text, and never under it.
+    void addInk(const Ink& area);
 
     void flushTexts();
     void flushLines();
@@ -108,6 +117,12 @@ public:
     void discard();
     // What the page holds is no longer known (false), or it is blank (true).
     void forgetPage(bool blank);
+    // Text over ink leaves the ink (false), or covers it with its background (true,
+    // the default).
+    void setOpaqueText(bool opaque) {
+        flush();
+        opaqueText_ = opaque;
+    }
 
     // The rectangle a text run or a one-unit segment may paint.
     static Box textRect(const CellFont& font, int x, int y, int width);
@@ -134,12 +149,16 @@ private:
     std::vector<TextBatch> texts_;
     std::vector<int> textBottoms_;
     std::vector<Segment> lines_;
+    std::vector<Ink> inks_;
+    std::vector<Box> inkRects_;     // every area added, joined or not
+    std::vector<int> inkBottoms_;
     std::vector<Box> lineRects_;
     std::vector<int> lineBottoms_;
     // Everything drawn on this page, for deciding whether a gap is still blank paper.
     std::vector<Drawn> drawn_;
     std::vector<int> drawnBottoms_;
     bool pageKnown_ = false;  // false: the device may hold anything (not cleared yet)
+    bool opaqueText_ = true;
 };
 
 }  // namespace nx

@@ -8,6 +8,9 @@
 
 namespace nx {
 
+// Every print job's title, in code page 1250.
+inline constexpr std::string_view kPrintJobTitle = "Nyomtat\xe1si eredm\xe9ny";
+
 class PrintJob {
 public:
     virtual ~PrintJob() = default;

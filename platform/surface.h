@@ -29,6 +29,18 @@ public:
 
     // Image surfaces only: fill the rectangle [x1, x2) x [y1, y2) with the current fill.
     virtual void fillRect(int x1, int y1, int x2, int y2) = 0;
+
+    // What the ESC/P interpreter adds; the line format uses none of it, and a surface
+    // that only serves the line format may keep these defaults.
+    // Italic letters.
+    virtual void setItalic(bool) {}
+    // The letters' width in percent of their normal width (200: double width).
+    virtual void setFontStretch(int) {}
+    // Ink over the rectangle [x1, x2) x [y1, y2): black, or a grey of `percent` black.
+    virtual void fillInk(int, int, int, int, int /*percent*/ = 100) {}
+    // Text leaves what lies under it (true), as a printer's ribbon does, instead of
+    // covering it with the fill colour (false, the line format's way).
+    virtual void setTransparentText(bool) {}
 };
 
 }  // namespace nx

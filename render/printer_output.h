@@ -25,7 +25,6 @@ public:
     using IoError::IoError;
 };
 
-inline constexpr std::string_view kPrintJobTitle = "Nyomtat\xe1si eredm\xe9ny";  // CP1250
 
 // The code raised when the print job cannot be begun ("I/O error 160").
 inline constexpr int kDeviceWriteFault = 160;

@@ -16,10 +16,11 @@ BELOW = {
     "intake": {"platform"},
     "render": {"platform", "intake"},
     "render/qt": {"platform", "platform/qt", "intake", "render"},
+    "escp": {"platform"},
     "mail": {"platform"},
-    "forms": {"platform", "platform/qt", "intake", "render", "render/qt", "mail"},
-    "app": {"platform", "platform/qt", "intake", "render", "render/qt", "mail", "forms"},
-    "cli": {"platform", "platform/qt", "intake", "render", "render/qt"},
+    "forms": {"platform", "platform/qt", "intake", "render", "render/qt", "escp", "mail"},
+    "app": {"platform", "platform/qt", "intake", "render", "render/qt", "escp", "mail", "forms"},
+    "cli": {"platform", "platform/qt", "intake", "render", "render/qt", "escp"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

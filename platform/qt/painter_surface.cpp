@@ -29,6 +29,12 @@ QString drawnText(std::string_view utf8) {
     return text;
 }
 
+// Black, or a grey with `percent` black in it.
+QColor inkColour(int percent) {
+    const int level = 255 - (255 * percent + 50) / 100;
+    return QColor(level, level, level);
+}
+
 QString drawnChar(char32_t c) {
     std::string utf8;
     appendUtf8(utf8, c);
@@ -68,6 +74,39 @@ void PainterSurface::setFontSize(int points) {
         points_ = points;
         current_ = nullptr;
     }
+}
+
+void PainterSurface::setItalic(bool italic) {
+    if (italic_ != italic) {
+        italic_ = italic;
+        current_ = nullptr;
+    }
+}
+
+void PainterSurface::setFontStretch(int percent) {
+    percent = std::clamp(percent, 1, 4000);
+    if (stretch_ != percent) {
+        stretch_ = percent;
+        current_ = nullptr;
+    }
+}
+
+void PainterSurface::setTransparentText(bool transparent) {
+    transparentText_ = transparent;
+    batcher_.setOpaqueText(!transparent);
+    if (!batching_)
+        painter_.setBackgroundMode(transparent ? Qt::TransparentMode : Qt::OpaqueMode);
+}
+
+void PainterSurface::fillInk(int x1, int y1, int x2, int y2, int percent) {
+    if (x2 <= x1 || y2 <= y1) return;
+    percent = std::clamp(percent, 0, 100);
+    if (!batching_) {
+        painter_.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), inkColour(percent));
+        ++paintCalls_;
+        return;
+    }
+    batcher_.addInk(Ink{Box{x1, y1, x2 - x1, y2 - y1}, percent});
 }
 
 void PainterSurface::setBold(bool bold) {
@@ -114,13 +153,15 @@ PainterSurface::Metrics& PainterSurface::measured(std::string_view text) {
 PainterSurface::Metrics& PainterSurface::metrics() {
     if (current_) return *current_;
     const int px = pixelSize(points_);
-    auto key = std::make_tuple(face_, px, bold_);
+    auto key = std::make_tuple(face_, px, bold_, italic_, stretch_);
     auto it = cache_.find(key);
     if (it == cache_.end()) {
         Metrics m;
         m.font = QFont(QString::fromLatin1(face_.data(), static_cast<qsizetype>(face_.size())));
         m.font.setPixelSize(px);
         m.font.setBold(bold_);
+        m.font.setItalic(italic_);
+        if (stretch_ != 100) m.font.setStretch(stretch_);
         m.font.setHintingPreference(QFont::PreferFullHinting);
         m.font.setKerning(false);
         const QFontMetrics fm(m.font, painter_.device());
@@ -257,6 +298,24 @@ void PainterSurface::Painting::paintLines(const std::vector<Segment>& lines) {
     for (const Segment& l : lines) qlines.emplace_back(l.x1, l.y1, l.x2, l.y2);
     painter.drawLines(qlines.constData(), static_cast<int>(qlines.size()));
     ++surface_.paintCalls_;
+}
+
+void PainterSurface::Painting::paintInk(const std::vector<Ink>& areas) {
+    QPainter& painter = surface_.painter_;
+    // One call for each run of areas of one grey.
+    QList<QRect> rects;
+    painter.setPen(Qt::NoPen);
+    for (std::size_t i = 0; i < areas.size();) {
+        const int percent = areas[i].percent;
+        rects.clear();
+        for (; i < areas.size() && areas[i].percent == percent; ++i)
+            rects.emplace_back(areas[i].box.x, areas[i].box.y, areas[i].box.w, areas[i].box.h);
+        painter.setBrush(inkColour(percent));
+        painter.drawRects(rects.constData(), static_cast<int>(rects.size()));
+        ++surface_.paintCalls_;
+    }
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 1));
 }
 
 void PainterSurface::flush() { batcher_.flush(); }

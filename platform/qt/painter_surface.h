@@ -57,6 +57,10 @@ public:
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
     void fillRect(int x1, int y1, int x2, int y2) override;
+    void setItalic(bool italic) override;
+    void setFontStretch(int percent) override;
+    void fillInk(int x1, int y1, int x2, int y2, int percent) override;
+    void setTransparentText(bool transparent) override;
 
     // Draws everything pending.
     void flush();
@@ -90,6 +94,7 @@ private:
         explicit Painting(PainterSurface& surface) : surface_(surface) {}
         void paintTexts(const std::vector<TextBatch>& texts) override;
         void paintLines(const std::vector<Segment>& lines) override;
+        void paintInk(const std::vector<Ink>& areas) override;
 
     private:
         PainterSurface& surface_;
@@ -107,8 +112,11 @@ private:
     std::string face_ = "Courier New";
     int points_ = 0;
     bool bold_ = false;
+    bool italic_ = false;
+    int stretch_ = 100;
+    bool transparentText_ = false;
     Metrics* current_ = nullptr;
-    std::map<std::tuple<std::string, int, bool>, Metrics> cache_;
+    std::map<std::tuple<std::string, int, bool, bool, int>, Metrics> cache_;
 
     int penX_ = 0, penY_ = 0;
     bool batching_ = true;

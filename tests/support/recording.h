@@ -40,7 +40,7 @@ inline std::string hexBytes(std::string_view bytes) {
 
 class RecordingSurface : public Surface {
 public:
-    enum class Kind { Face, Size, Bold, Width, Height, Text, Move, Line, Fill };
+    enum class Kind { Face, Size, Bold, Width, Height, Text, Move, Line, Fill, Ink, Italic, Stretch };
 
     // One recorded call. Drawing calls carry the font state and page they ran in.
     struct Op {
@@ -51,6 +51,8 @@ public:
         std::string text;    // Face, Width, Height, Text
         int size = 0;        // font size in force (Size: the new size)
         bool bold = false;   // bold in force (Bold: the new state)
+        int stretch = 100;   // width in percent in force; Ink: the grey in percent
+        bool italic = false;
     };
 
     struct TextRun {
@@ -75,7 +77,7 @@ public:
     int advance(char32_t c) const {
         const int set = c < advances_.size() ? advances_[c] : kSizeAdvance;
         const int base = set != kSizeAdvance ? set : size_;
-        return base + (bold_ ? 1 : 0);
+        return (base + (bold_ ? 1 : 0)) * stretch_ / 100;
     }
     // Texts are UTF-8: every character advances once.
     int width(std::string_view text) const {
@@ -138,6 +140,22 @@ public:
         op.y = y1;
         op.x2 = x2;
         op.y2 = y2;
+    }
+    void setItalic(bool italic) override {
+        italic_ = italic;
+        record(Kind::Italic);
+    }
+    void setFontStretch(int percent) override {
+        stretch_ = percent;
+        record(Kind::Stretch);
+    }
+    void fillInk(int x1, int y1, int x2, int y2, int percent) override {
+        Op& op = record(Kind::Ink);
+        op.x = x1;
+        op.y = y1;
+        op.x2 = x2;
+        op.y2 = y2;
+        op.stretch = percent;
     }
 
     // --- queries -----------------------------------------------------------------
@@ -213,12 +231,16 @@ private:
         op.page = page;
         op.size = size_;
         op.bold = bold_;
+        op.stretch = stretch_;
+        op.italic = italic_;
         return op;
     }
 
     std::string face_;
     int size_ = 10;
     bool bold_ = false;
+    bool italic_ = false;
+    int stretch_ = 100;
     int penX_ = 0, penY_ = 0;
     static constexpr int kSizeAdvance = -1;  // the byte advances by the point size
     std::array<int, 256> advances_ = [] {

@@ -1,0 +1,74 @@
+// The ESC/P interpreter: a dot-matrix printer's state (print position, margins,
+// pitch, line spacing, page length, tabs, character tables, print modes) driven by
+// the bytes of a job, drawing on the same surfaces and print jobs as the line
+// interpreter. Positions are kept in 1/21600 inch, a unit every ESC/P step divides
+// without remainder, and turned into device units only when drawn, so nothing drifts.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "escp/codepages.h"
+#include "platform/surface.h"
+
+namespace nx::escp {
+
+inline constexpr std::int64_t kUnitsPerInch = 21600;
+
+enum class Pins { Nine = 9, TwentyFour = 24 };
+
+struct Options {
+    Pins pins = Pins::TwentyFour;
+    CodePage codePage = CodePage::Cp437;
+};
+
+// The paper and the device the job is drawn on.
+struct Paper {
+    int dpiX = 600;
+    int dpiY = 600;
+    std::int64_t width = 210 * kUnitsPerInch * 10 / 254;   // A4
+    std::int64_t height = 297 * kUnitsPerInch * 10 / 254;
+
+    static Paper a4(int dpiX, int dpiY) { return Paper{dpiX, dpiY}; }
+    // The paper's size in device units.
+    int deviceWidth() const { return static_cast<int>(width * dpiX / kUnitsPerInch); }
+    int deviceHeight() const { return static_cast<int>(height * dpiY / kUnitsPerInch); }
+};
+
+// Where the pages go: a print job, or one page of the preview.
+class PageTarget {
+public:
+    virtual ~PageTarget() = default;
+    // The current page's surface.
+    virtual Surface& surface() = 0;
+    // The next page begins.
+    virtual void newPage() = 0;
+};
+
+// The job's bytes, read in blocks.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to `max` bytes into `out`; 0 at the end of the job.
+    virtual std::size_t read(std::uint8_t* out, std::size_t max) = 0;
+};
+
+class Interpreter {
+public:
+    Interpreter(const Options& options, const Paper& paper) : options_(options), paper_(paper) {}
+
+    // Interprets the whole job onto `target`, whose first page has begun. Pages
+    // left empty at the end are not begun. Returns the number of pages drawn on
+    // (at least 1). A sequence cut short by the end of the job ends it.
+    int run(ByteSource& in, PageTarget& target);
+
+private:
+    Options options_;
+    Paper paper_;
+};
+
+}  // namespace nx::escp

@@ -1,0 +1,65 @@
+// An ESC/P job file on every output: printed as one print job, one page drawn for
+// the preview, or its text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "escp/interpreter.h"
+#include "platform/files.h"
+#include "platform/printjob.h"
+#include "platform/progress.h"
+
+namespace nx::escp {
+
+// The job file's bytes for the interpreter; the progress follows them. Reads are
+// checked (IoError).
+class FileSource final : public ByteSource {
+public:
+    FileSource(ByteFile& file, Progress& progress) : file_(file), progress_(progress) {}
+    std::size_t read(std::uint8_t* out, std::size_t max) override;
+
+private:
+    ByteFile& file_;
+    Progress& progress_;
+    std::int64_t done_ = 0;
+};
+
+// Bytes held in memory (tests, fuzzing).
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    std::size_t read(std::uint8_t* out, std::size_t max) override;
+
+private:
+    std::string_view bytes_;
+};
+
+// A print job as the pages' target.
+class JobTarget final : public PageTarget {
+public:
+    explicit JobTarget(PrintJob& job) : job_(job) {}
+    Surface& surface() override { return job_.surface(); }
+    void newPage() override { job_.newPage(); }
+
+private:
+    PrintJob& job_;
+};
+
+// Prints the ESC/P job at `dosPath` on `job` as one print job (the title of every
+// print job, portrait), as printStream prints the line format: a job that cannot
+// begin raises IoError(160); an input/output error aborts the job and is raised.
+void printJob(FileSystem& fs, std::string_view dosPath, PrintJob& job, const Options& options,
+              const Paper& paper, Progress& progress);
+
+// Draws page `page` (1-based) of the job onto `image`, cleared first to its
+// `paper` size. Returns the job's page count.
+int renderPage(FileSystem& fs, std::string_view dosPath, int page, Surface& image,
+               const Options& options, const Paper& paper, Progress& progress);
+
+// The job's text as UTF-8 lines (line feeds), pages separated by form feeds: the
+// letters of each print line in their columns, box characters left out.
+std::string textOf(FileSystem& fs, std::string_view dosPath, const Options& options,
+                   Progress& progress);
+
+}  // namespace nx::escp
