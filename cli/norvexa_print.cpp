@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "escp/job.h"
 #include "intake/jobcopy.h"
 #include "intake/paths.h"
 #include "intake/settings.h"
@@ -35,11 +36,11 @@
 #include "platform/files.h"
 #include "platform/progress.h"
 #include "platform/qt/painter_surface.h"
-#include "render/qt/preview_image.h"
 #include "platform/qt/print_job.h"
 #include "render/interpreter.h"
 #include "render/preview_page.h"
 #include "render/printer_output.h"
+#include "render/qt/preview_image.h"
 #include "render/text_export.h"
 
 namespace {
@@ -47,9 +48,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: norvexa-print [--converted] [--settings FILE] [--variable-line-height]\n"
     "                     [--landscape] [--dpi N] JOB ACTION\n"
+    "       norvexa-print --escp [--pins 9|24] [--codepage 437|850|852] [--dpi N]\n"
+    "                     JOB ACTION\n"
     "\n"
     "JOB is a host job file (code page 852), passed through the character map first,\n"
-    "or with --converted a print stream already.\n"
+    "or with --converted a print stream already. With --escp, JOB is an Epson ESC/P\n"
+    "job (24-pin ESC/P 2 unless --pins 9; code page 437 unless --codepage), read as\n"
+    "it stands, on A4; every action but --convert works on it.\n"
     "\n"
     "ACTION is one of:\n"
     "  --convert OUT          write the print stream of JOB to OUT\n"
@@ -57,7 +62,8 @@ constexpr const char* kUsage =
     "  --printer NAME         print the whole job on the CUPS printer NAME\n"
     "  --png OUT.png [--page N]\n"
     "                         render preview page N (default 1) into a PNG image\n"
-    "  --text OUT.txt         write the plain-text export of JOB\n"
+    "  --text OUT.txt         write the plain-text export of JOB (with --escp: its\n"
+    "                         text in UTF-8 lines, pages parted by form feeds)\n"
     "  --trace [--page N]     write the drawing calls of the printer output, or with\n"
     "                         --page of preview page N, to standard output:\n"
     "                           P n                   page n begins\n"
@@ -65,6 +71,9 @@ constexpr const char* kUsage =
     "                                                 width and height of W, width of u\n"
     "                           T x y width HEX       text run at top-left (x, y)\n"
     "                           L x1 y1 x2 y2         line from the pen to (x2, y2)\n"
+    "                           R x y width height    ink (with --escp: bit-image dots,\n"
+    "                                                 blocks and shades)\n"
+    "                         With --escp, HEX is the UTF-8 of the drawn text.\n"
     "\n"
     "Options:\n"
     "  --settings FILE        sizes, margins and line-height byte from a 28-byte\n"
@@ -92,6 +101,9 @@ struct Options {
     std::string job;
     Action action = Action::None;
     std::string target;  // output file or printer name
+    bool escp = false;
+    nx::escp::Options escpOptions;
+    bool lineFormatOnly = false;  // an option of the line format was given
 };
 
 // The launcher's question: which directory is drive C for these options (the last
@@ -137,13 +149,26 @@ void parseOption(const std::vector<std::string>& args, std::size_t& i, Options& 
         o.target = std::move(target);
     };
     if (a == "--converted") {
-        o.converted = true;
+        o.converted = o.lineFormatOnly = true;
     } else if (a == "--settings") {
         o.settingsFile = value();
+        o.lineFormatOnly = true;
     } else if (a == "--variable-line-height") {
-        o.variableLineHeight = true;
+        o.variableLineHeight = o.lineFormatOnly = true;
     } else if (a == "--landscape") {
-        o.landscape = true;
+        o.landscape = o.lineFormatOnly = true;
+    } else if (a == "--escp") {
+        o.escp = true;
+    } else if (a == "--pins") {
+        const std::string& v = value();
+        if (v != "9" && v != "24") throw UsageError{"--pins needs 9 or 24: " + v};
+        o.escpOptions.pins = v == "9" ? nx::escp::Pins::Nine : nx::escp::Pins::TwentyFour;
+    } else if (a == "--codepage") {
+        const std::string& v = value();
+        int n = 0;
+        const auto page = parseInt(v, n) ? nx::escp::codePageOf(n) : std::nullopt;
+        if (!page) throw UsageError{"--codepage needs 437, 850 or 852: " + v};
+        o.escpOptions.codePage = *page;
     } else if (a == "--dpi") {
         const std::string& v = value();
         if (!parseInt(v, o.dpi) || o.dpi < 1 || o.dpi > 9600)
@@ -189,6 +214,13 @@ Options parse(const std::vector<std::string>& args) {
     if (o.target.empty() && o.action != Action::Trace) throw UsageError{"an empty output name"};
     if (o.page && o.action != Action::Png && o.action != Action::Trace)
         throw UsageError{"--page goes with --png or --trace only"};
+    const bool escpOnly = std::find_if(args.begin(), args.end(), [](const std::string& a) {
+                              return a == "--pins" || a == "--codepage";
+                          }) != args.end();
+    if (escpOnly && !o.escp) throw UsageError{"--pins and --codepage go with --escp only"};
+    if (o.escp && (o.lineFormatOnly || o.action == Action::Convert))
+        throw UsageError{"--escp goes without --convert, --converted, --settings, "
+                         "--variable-line-height and --landscape"};
     return o;
 }
 
@@ -266,6 +298,13 @@ public:
         inner_->lineTo(x, y);
     }
     void fillRect(int x1, int y1, int x2, int y2) override { inner_->fillRect(x1, y1, x2, y2); }
+    void setItalic(bool italic) override { inner_->setItalic(italic); }
+    void setFontStretch(int percent) override { inner_->setFontStretch(percent); }
+    void setTransparentText(bool transparent) override { inner_->setTransparentText(transparent); }
+    void fillInk(int x1, int y1, int x2, int y2, int percent) override {
+        std::fprintf(out_, "R %d %d %d %d\n", x1, y1, x2 - x1, y2 - y1);
+        inner_->fillInk(x1, y1, x2, y2, percent);
+    }
 
     void page(int n) { std::fprintf(out_, "P %d\n", n); }
 
@@ -294,7 +333,8 @@ private:
 // A print job that traces its pages and its surface's calls.
 class TracePrintJob final : public nx::PrintJob {
 public:
-    TracePrintJob(nx::PrintJob& inner, std::FILE* out) : inner_(inner), trace_(out) {}
+    TracePrintJob(nx::PrintJob& inner, std::FILE* out, bool asDrawn = false)
+        : inner_(inner), trace_(out, asDrawn) {}
     void setTitle(std::string_view t) override { inner_.setTitle(t); }
     void setLandscape(bool l) override { inner_.setLandscape(l); }
     bool begin() override {
@@ -422,6 +462,93 @@ void writeTrace(Job& j) {
     if (std::ferror(stdout)) throw Failure{"standard output: the trace could not be written"};
 }
 
+// --escp: the job as an ESC/P job, on A4 at --dpi (the preview's pages at the
+// screen's 96 dpi).
+void escpPrint(const Options& o, nx::FileSystem& fs, const std::string& job, QPrinter& printer,
+               bool trace) {
+    nx::qt::QtPrintJob qjob(printer);
+    nx::NoProgress progress;
+    const nx::escp::Paper paper = nx::escp::Paper::a4(printer.resolution(), printer.resolution());
+    if (trace) {
+        TracePrintJob traced(qjob, stdout, true);
+        nx::escp::printJob(fs, job, traced, o.escpOptions, paper, progress);
+    } else {
+        nx::escp::printJob(fs, job, qjob, o.escpOptions, paper, progress);
+    }
+    if (!qjob.succeeded()) throw Failure{"the print job could not be completed"};
+}
+
+void escpPage(const Options& o, nx::FileSystem& fs, const std::string& job, int page,
+              const QString& png, bool trace) {
+    const nx::escp::Paper paper = nx::escp::Paper::a4(kScreenDpi, kScreenDpi);
+    QImage image(paper.deviceWidth(), paper.deviceHeight(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    nx::qt::PainterSurface surface(painter, kScreenDpi, QColor(Qt::white));
+    nx::NoProgress progress;
+    int pages = 0;
+    if (trace) {
+        TraceSurface traced(stdout, true);
+        traced.setInner(surface);
+        traced.page(page);
+        pages = nx::escp::renderPage(fs, job, page, traced, o.escpOptions, paper, progress);
+    } else {
+        pages = nx::escp::renderPage(fs, job, page, surface, o.escpOptions, paper, progress);
+    }
+    surface.flush();
+    painter.end();
+    if (page > pages) throw Failure{job + ": the job has " + std::to_string(pages) + " page(s)"};
+    if (!png.isEmpty() && !image.save(png, "PNG"))
+        throw Failure{png.toStdString() + ": the image could not be written"};
+}
+
+void escpText(const Options& o, nx::FileSystem& fs, const std::string& job) {
+    nx::NoProgress progress;
+    const std::string text = nx::escp::textOf(fs, job, o.escpOptions, progress);
+    const std::string out = native(o.target);
+    std::FILE* f = std::fopen(out.c_str(), "wb");
+    if (!f) throw Failure{out + ": the text could not be written"};
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fclose(f) != 0 || !written) throw Failure{out + ": the text could not be written"};
+}
+
+int runEscp(const Options& o, nx::FileSystem& fs, const std::string& job) {
+    QTemporaryDir temp;
+    switch (o.action) {
+        case Action::Pdf: {
+            QPrinter printer(QPrinter::HighResolution);
+            escpPrint(o, fs, job, pdfPrinter(printer, o, QString::fromStdString(native(o.target))), false);
+            break;
+        }
+        case Action::Printer: {
+            const QString name = QString::fromStdString(o.target);
+            if (!QPrinterInfo::availablePrinterNames().contains(name))
+                throw Failure{o.target + ": no such printer"};
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setPrinterName(name);
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            setUpPrinter(printer, o);
+            escpPrint(o, fs, job, printer, false);
+            break;
+        }
+        case Action::Png: escpPage(o, fs, job, o.page.value_or(1), QString::fromStdString(native(o.target)), false); break;
+        case Action::Text: escpText(o, fs, job); break;
+        case Action::Trace:
+            if (o.page) {
+                escpPage(o, fs, job, *o.page, QString(), true);
+            } else {
+                if (!temp.isValid()) throw Failure{"no temporary directory"};
+                QPrinter printer(QPrinter::HighResolution);
+                escpPrint(o, fs, job, pdfPrinter(printer, o, temp.filePath(QStringLiteral("trace.pdf"))), true);
+            }
+            std::fflush(stdout);
+            if (std::ferror(stdout)) throw Failure{"standard output: the trace could not be written"};
+            break;
+        case Action::Convert:
+        case Action::None: break;
+    }
+    return 0;
+}
+
 int run(const Options& o) {
     nx::FileSystem fs{nx::DriveTable(nx::DriveTable::defaultDriveC())};
     nx::Settings settings;
@@ -435,6 +562,7 @@ int run(const Options& o) {
         if (const int rc = probe.reset()) throw Failure{ioText(job, rc)};
         (void)probe.close();  // opened only to report a missing JOB first
     }
+    if (o.escp) return runEscp(o, fs, job);
     if (o.action == Action::Convert) {
         convertJob(fs, job, native(o.target));
         return 0;
