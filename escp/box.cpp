@@ -106,8 +106,9 @@ void drawArms(Surface& s, const Arms& a, const Cell& cell) {
 
 void drawBlock(Surface& s, const Block& k, const Cell& cell) {
     auto at = [](int origin, int size, int halves) { return origin + size * halves / 2; };
-    s.fillInk(at(cell.x, cell.w, k.left), at(cell.y, cell.h, k.top), at(cell.x, cell.w, k.right),
-              at(cell.y, cell.h, k.bottom), k.percent);
+    const int left = at(cell.x, cell.w, k.left), top = at(cell.y, cell.h, k.top);
+    const int right = at(cell.x, cell.w, k.right), bottom = at(cell.y, cell.h, k.bottom);
+    if (right > left && bottom > top) s.fillInk(left, top, right, bottom, k.percent);
 }
 
 }  // namespace nx::escp

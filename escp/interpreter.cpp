@@ -231,10 +231,12 @@ private:
         soWidth_ = false;
         startPage();
     }
-    // The bottom of the printable part of the page.
+    // The bottom of the printable part of the page. A page set longer than the
+    // paper ends with the paper.
     Units pageBottom() const {
-        const Units bottom = std::min(bottomMargin_, pageLength_);
-        return skip_ > 0 ? std::max<Units>(topMargin_, pageLength_ - skip_) : bottom;
+        const Units length = std::min(pageLength_, paper_.height);
+        const Units bottom = std::min(bottomMargin_, length);
+        return skip_ > 0 ? std::max<Units>(topMargin_, length - skip_) : bottom;
     }
     void moveDown(Units by) {
         printLine();
@@ -646,7 +648,7 @@ private:
                 }
                 break;
             case 'c':
-                if (len >= 4 && word(0) < word(2)) {
+                if (len >= 4 && word(0) < word(2) && word(0) * commandUnit_ < paper_.height) {
                     topMargin_ = word(0) * commandUnit_;
                     bottomMargin_ = word(2) * commandUnit_;
                     if (y_ < topMargin_) y_ = topMargin_;
@@ -701,6 +703,13 @@ private:
     }
 
     // --- images ---------------------------------------------------------------
+    // A run of dots from `from` to `to` across, at least one device unit each way:
+    // no dot vanishes on a coarse device.
+    void ink(Surface& s, Units from, Units to, int top, int bottom) {
+        const int left = devX(from);
+        s.fillInk(left, top, std::max(left + 1, devX(to)), bottom);
+    }
+
     // Draws a column-wise image at the print position: `columns` columns of
     // `bytesPerColumn` bytes (top dot in the high bit of the first), each column
     // `columnWidth` wide and each dot `dotHeight` high; then moves past it.
@@ -710,11 +719,13 @@ private:
         const Units left = x_;
         Surface& s = surface();
         const int rows = bytesPerColumn * 8;
-        for (int r = 0; r < rows; ++r) {
+        // Rows below the paper's foot are lost, as off a sheet.
+        for (int r = 0; r < rows && y_ + r * dotHeight < paper_.height; ++r) {
             const int byteIndex = r / 8;
             if (r % 8 >= bitsUsed && byteIndex == bytesPerColumn - 1 && bitsUsed < 8) continue;
             const int mask = 0x80 >> (r % 8);
-            const int top = devY(y_ + r * dotHeight), bottom = devY(y_ + (r + 1) * dotHeight);
+            const int top = devY(y_ + r * dotHeight);
+            const int bottom = std::max(top + 1, devY(y_ + (r + 1) * dotHeight));
             for (int c = 0; c < columns;) {
                 if (!(data[static_cast<std::size_t>(c * bytesPerColumn + byteIndex)] & mask)) {
                     ++c;
@@ -723,8 +734,7 @@ private:
                 int e = c + 1;
                 while (e < columns && (data[static_cast<std::size_t>(e * bytesPerColumn + byteIndex)] & mask)) ++e;
                 const Units from = left + c * columnWidth, to = left + e * columnWidth;
-                if (from < rightMargin_)
-                    s.fillInk(devX(from), top, devX(std::min(to, rightMargin_)), bottom);
+                if (from < rightMargin_) ink(s, from, std::min(to, rightMargin_), top, bottom);
                 c = e;
             }
         }
@@ -788,9 +798,10 @@ private:
         Surface& s = surface();
         const Units dotW = h * (kInch / 3600), dotH = v * (kInch / 3600);
         const Units left = x_;
-        for (int r = 0; r < m; ++r) {
+        for (int r = 0; r < m && y_ + r * dotH < paper_.height; ++r) {
             const std::uint8_t* row = data_.data() + static_cast<std::size_t>(r) * perRow;
-            const int top = devY(y_ + r * dotH), bottom = devY(y_ + (r + 1) * dotH);
+            const int top = devY(y_ + r * dotH);
+            const int bottom = std::max(top + 1, devY(y_ + (r + 1) * dotH));
             for (int k = 0; k < columns;) {
                 if (!(row[k / 8] & (0x80 >> (k % 8)))) {
                     ++k;
@@ -799,7 +810,7 @@ private:
                 int e = k + 1;
                 while (e < columns && (row[e / 8] & (0x80 >> (e % 8)))) ++e;
                 const Units from = left + k * dotW, to = left + e * dotW;
-                if (from < rightMargin_) s.fillInk(devX(from), top, devX(std::min(to, rightMargin_)), bottom);
+                if (from < rightMargin_) ink(s, from, std::min(to, rightMargin_), top, bottom);
                 k = e;
             }
         }

@@ -24,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::string;
+using namespace std::string_literals;
 
 fs::path outDir;
 int written = 0;
@@ -72,6 +73,9 @@ void streamSeeds(const std::string& name, const Bytes& stream) {
 }
 
 void jobSeeds(const std::string& name, const Bytes& job) {
+    // Any job file is an ESC/P job too (the printer files of the real data are).
+    seed("escp_fuzz", name, Bytes(1, '\0') + job);
+    seed("escp_fuzz", name + ".9", Bytes(1, '\5') + job);
     seed("job_copy_fuzz", name, header({0, 0}) + job);
     seed("job_copy_fuzz", name + ".r", header({faultOf(kOpRead, kCodeAccess), 0}) + job);
     streamSeeds(name, mapped(job));
@@ -92,6 +96,17 @@ void handMadeSeeds() {
     Bytes pages = "one\x0btwo\r\n\x0cstart\r\nmid\x0c" "dle\r\nend\x0c\r\nlast\x0c";
     streamSeeds("codes", codes + boxes + sizes + pages);
     streamSeeds("boxes", boxes + boxes);
+    // ESC/P: modes, positions, tables, images and the ESC ( commands, each once.
+    const Bytes escp = "\x1b@\x1b" "E bold\x1b" "F\x1b-\x01u\x1b-\x00\x1bW\x01W\x1bW\x00"s +
+                       "\x1b" "3\x18\n\x1b" "A\x0c\n\x1bJ\x10\x1b$\x3c\x00X\x1b\\\x10\x00Y\r\n"s +
+                       "\x1b" "D\x04\x08\x00\tT\x1bl\x02\x1bQ\x30\x1bg15\x0f" "c\x12\x1bM12\r\n"s +
+                       "\xc9\xcd\xbb\r\n\xba\xb0\xba\r\n\xc8\xcd\xbc\r\n\x1bt\x00\xc1\x1bR\x02["s +
+                       "\x1b*\x27\x02\x00\xff\x00\x81\x81\x00\xff\x1bK\x02\x00\x81\x42"s +
+                       "\x1b.\x01\x0a\x0a\x02\x08\x00\x01\xf0\x0f\x1b(U\x01\x00\x0a"s +
+                       "\x1b(C\x02\x00\x10\x0e\x1b(V\x02\x00\x40\x00Z\x1b(t\x03\x00\x01\x0a\x00\x8b"s +
+                       "\x1b" "C\x00\x02\x1bN\x02\x1b" "B\x02\x04\x00\x0b\x0bv\x0c"s;
+    seed("escp_fuzz", "commands", Bytes(1, '\0') + escp);
+    seed("escp_fuzz", "commands.9", Bytes(1, '\5') + escp);
     streamSeeds("pages", pages + pages);
     streamSeeds("long", Bytes(300, 'x') + "\x0c" + Bytes(20, 'y') + "\n" + sizes);
     streamSeeds("empty", "");

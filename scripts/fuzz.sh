@@ -16,7 +16,7 @@
 # (libFuzzer's -merge=1): commit what it leaves there.
 #
 # Targets: print_stream_fuzz preview_page_fuzz copy_lines_fuzz settings_load_fuzz
-# int_conv_fuzz job_copy_fuzz dos_path_fuzz (all when none is named).
+# int_conv_fuzz job_copy_fuzz dos_path_fuzz escp_fuzz (all when none is named).
 #
 # The seed corpora come from samples/*.txt and, when it is beside the project,
 # ../shared/realdata/; they are assembled under the build directory, never in the
@@ -60,7 +60,7 @@ parallel="${NORVEXA_FUZZ_PARALLEL:-1}"
 nicelevel="${NORVEXA_FUZZ_NICE:-0}"
 jobs="${NORVEXA_JOBS:-$(nproc)}"
 all=(print_stream_fuzz preview_page_fuzz copy_lines_fuzz settings_load_fuzz int_conv_fuzz
-     job_copy_fuzz dos_path_fuzz)
+     job_copy_fuzz dos_path_fuzz escp_fuzz)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
