@@ -234,6 +234,40 @@ TEST_F(Cli, PdfHoldsTheWholeJobOnA4) {
 
 namespace {
 
+// An ESC/P job through every action: an 852 box with a Hungarian word, a bit image
+// and two pages.
+TEST_F(Cli, EscpJobsGoThroughEveryAction) {
+    const std::string bytes = std::string("\x1b@\xda\xc4\xbf\r\n\xb3\xa2\xb3 \x8b" "r\r\n\xc0\xc4\xd9") +
+                              std::string("\x1bK\x01\x00\xff\x0c\x1b" "EM\xa0sodik\x0c", 16);
+    const fs::path j = job("j.prn", bytes);
+    const fs::path pdf = dir / "e.pdf", text = dir / "e.txt", png = dir / "e.png";
+    ASSERT_EQ(run({"--escp", "--codepage", "852", j.string(), "--pdf", pdf.string()}).status, 0);
+    ASSERT_EQ(std::system(("pdftotext " + quote(pdf.string()) + " " + quote((dir / "p.txt").string())).c_str()), 0);
+    const std::string inPdf = slurp(dir / "p.txt");
+    EXPECT_NE(inPdf.find("\xc5\x91r"), std::string::npos) << inPdf;  // "őr"
+    EXPECT_NE(inPdf.find("M\xc3\xa1sodik"), std::string::npos) << inPdf;
+    EXPECT_EQ(inPdf.find("\xe2\x94"), std::string::npos) << "box characters as letters";
+
+    // The text: UTF-8 lines, the box left out, a form feed between the pages.
+    ASSERT_EQ(run({"--escp", "--codepage", "852", j.string(), "--text", text.string()}).status, 0);
+    EXPECT_EQ(slurp(text), " \xc3\xb3  \xc5\x91r\n\fM\xc3\xa1sodik\n");
+
+    // The trace: the UTF-8 of the drawn text, the image's dots as ink.
+    const Result t = run({"--escp", "--codepage", "852", j.string(), "--trace", "--dpi", "60"});
+    ASSERT_EQ(t.status, 0) << t.err;
+    EXPECT_NE(t.out.find(" C59172\n"), std::string::npos) << t.out;  // "őr"
+    // The image's column of 8 dots at 0.3", 0.333": one unit each at 60 dpi.
+    EXPECT_NE(t.out.find("\nR 18 20 1 1\nR 18 21 1 1\n"), std::string::npos) << t.out;
+    EXPECT_NE(t.out.find("\nP 2\n"), std::string::npos);
+
+    // A page the job does not have is refused; --pins and --codepage need --escp.
+    EXPECT_EQ(run({"--escp", j.string(), "--png", png.string(), "--page", "3"}).status, 1);
+    EXPECT_EQ(run({"--codepage", "852", j.string(), "--pdf", pdf.string()}).status, 2);
+    EXPECT_EQ(run({"--escp", "--converted", j.string(), "--pdf", pdf.string()}).status, 2);
+    ASSERT_EQ(run({"--escp", "--pins", "9", j.string(), "--png", png.string(), "--page", "2"}).status, 0);
+    EXPECT_TRUE(fs::exists(png));
+}
+
 // The launcher asks the program for drive C and its directories: with two
 // --drive-c options it prepares the drive the program then watches (the last).
 TEST_F(Cli, TheLauncherPreparesTheDriveTheProgramWatches) {
