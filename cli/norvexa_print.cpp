@@ -40,6 +40,7 @@
 #include "render/interpreter.h"
 #include "render/preview_page.h"
 #include "render/printer_output.h"
+#include "render/qt/pdf.h"
 #include "render/qt/preview_image.h"
 #include "render/text_export.h"
 
@@ -420,9 +421,8 @@ QPrinter& pdfPrinter(QPrinter& printer, const Options& o, const QString& file) {
 }
 
 void printPdf(Job& j) {
-    QPrinter printer(QPrinter::HighResolution);
-    printJob(j.ctx, j.o, j.stream, pdfPrinter(printer, j.o, QString::fromStdString(native(j.o.target))),
-             false);
+    // The routine of the preview's PDF and the mail attachment.
+    nx::qt::savePdf(j.ctx, j.stream, QString::fromStdString(native(j.o.target)), j.o.dpi, j.o.landscape);
 }
 
 void printOnPrinter(Job& j) {

@@ -1,5 +1,6 @@
 #include "forms/MailKuldoFormUnit.h"
 
+#include <QCheckBox>
 #include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
@@ -77,6 +78,14 @@ void TMailKuldoForm::createControls() {
     ESajatMailCim = editBox(this, 88, 128, 249, 21);
     StaticText5 = staticText(this, QStringLiteral("Saját név"), 8, 160, 49, 17);
     ESajatNev = editBox(this, 88, 160, 249, 21);
+    // Beyond the window's design: in the row of the buttons, where the hidden
+    // recipient's name lies, so that nothing else moves.
+    PdfMelleklet = new QCheckBox(QStringLiteral("PDF melléklet"), this);
+    place(PdfMelleklet, 8, 92, 160, 17);
+    PdfMelleklet->setChecked(true);
+    // Clicked with the mouse; the Tab key's path stays the window's own.
+    PdfMelleklet->setFocusPolicy(Qt::ClickFocus);
+    PdfMelleklet->setObjectName(QStringLiteral("PdfMelleklet"));
 
     StaticText2->setObjectName(QStringLiteral("StaticText2"));
     Eemailcim->setObjectName(QStringLiteral("Eemailcim"));
@@ -138,6 +147,8 @@ void TMailKuldoForm::FormClose(QObject*) { SajatAdatTarolas(); }
 
 void TMailKuldoForm::MegseGombClick(QObject*) { close(); }
 
+bool TMailKuldoForm::pdfAttachment() const { return PdfMelleklet->isChecked(); }
+
 void TMailKuldoForm::KuldesGombClick(QObject*) {
     nx::MailMessage message;
     message.senderName = nx::qt::toCp1250(ESajatNev->text());
@@ -146,6 +157,15 @@ void TMailKuldoForm::KuldesGombClick(QObject*) {
     message.recipAddress = nx::qt::toCp1250(Eemailcim->text());
     message.subject = nx::qt::toCp1250(Etargy->text());
     message.attachments = {std::string(nx::paths::kMailAttachment)};
+    if (PdfMelleklet->isChecked()) {
+        // Ticked here after the preview left the PDF out: it is written now (a
+        // window shown without a job to write has only the text file to send).
+        if (!pdfWritten_ && pdfWriter_) {
+            pdfWritten_ = pdfWriter_();
+            if (!pdfWritten_) return;  // its message has been shown
+        }
+        if (pdfWritten_) message.attachments.emplace_back(nx::paths::kMailPdf);
+    }
 
     std::uintptr_t uiParam = 0;
     if (QWidget* main = mainWindow()) uiParam = static_cast<std::uintptr_t>(main->winId());

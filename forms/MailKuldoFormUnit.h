@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "forms/Globals.h"
@@ -12,6 +13,8 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+class QCheckBox;
 
 class TMailKuldoForm : public QDialog {
     Q_OBJECT
@@ -32,6 +35,15 @@ public:
     QLineEdit* ESajatMailCim;  // own mail address
     QLabel* StaticText5;
     QLineEdit* ESajatNev;      // own name
+    QCheckBox* PdfMelleklet;   // the PDF goes with the text file (ticked at start)
+
+    // Whether the message carries the PDF; whether the preview has written it for
+    // this mail, and how it writes it (showing its own message when it cannot).
+    bool pdfAttachment() const;
+    void setPdfWriter(bool written, std::function<bool()> writer) {
+        pdfWritten_ = written;
+        pdfWriter_ = std::move(writer);
+    }
 
     // Event handlers (each runs through the dispatcher). FormActivate is called by
     // the program's activation tracker; FormClose runs on every way the window closes.
@@ -70,4 +82,6 @@ private:
 
     Globals& g_;
     std::string mailLibrary_;
+    bool pdfWritten_ = false;
+    std::function<bool()> pdfWriter_;
 };

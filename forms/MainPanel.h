@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <set>
 #include <string_view>
 
 class QWidget;
@@ -14,9 +15,10 @@ public:
     virtual void setStatus(const QString& text) = 0;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     virtual void armWatch() = 0;
-    // Prints the print-stream file on the current printer as one print job; an
-    // input/output error aborts the job and reaches the caller.
-    virtual void Kikuldes(std::string_view fileName) = 0;
+    // Prints the print-stream file on the current printer as one print job (with
+    // `pages`, only those pages); an input/output error aborts the job and reaches
+    // the caller.
+    virtual void Kikuldes(std::string_view fileName, const std::set<int>* pages = nullptr) = 0;
     // The state of "Változó sormagasság".
     virtual bool variableLineHeight() const = 0;
     // The main window itself, for placing other windows over it.

@@ -26,6 +26,8 @@
 #include "platform/qt/painter_surface.h"
 #include "render/qt/preview_image.h"
 #include "render/form_feeds.h"
+#include "render/page_choice.h"
+#include "render/qt/pdf.h"
 #include "render/preview_page.h"
 #include "render/text_export.h"
 
@@ -39,6 +41,9 @@ const QString kImageCaption = QStringLiteral("Nyomtatási kép");
 const QString kSaveCaption = QStringLiteral("Nyomtatás mentése file-ba");
 const QString kSavePrompt = QStringLiteral("Hova:");
 const QString kSaveDone = QStringLiteral("A mentés megtörtént.");
+const QString kPdfCaption = QStringLiteral("Nyomtatás mentése PDF-be");
+const QString kPartCaption = QStringLiteral("Részlet nyomtatása");
+const QString kPartPrompt = QStringLiteral("Oldalak:");
 const QString kIoFailure = QStringLiteral(" IO hiba: ");
 
 void place(QWidget* w, int left, int top, int width, int height) {
@@ -124,11 +129,16 @@ void TNyomt::createControls() {
     place(MailbeGomb, 480, 440, 75, 17);
     ReszletNyomt = new QPushButton(QStringLiteral("&Részlet nyomt."), this);
     place(ReszletNyomt, 392, 440, 75, 17);
+    // Beyond the window's design: placed along the bottom by FormResize.
+    PdfMentes = new QPushButton(QStringLiteral("&PDF mentés"), this);
+    place(PdfMentes, 296, 440, 75, 17);
+    // Reached by its access key and the mouse; the Tab key's path stays the window's own.
+    PdfMentes->setFocusPolicy(Qt::ClickFocus);
 }
 
 void TNyomt::fitCaptions() {
     for (QPushButton* b : {Kinyomtat, ElsoOldal, ElozoOldal, KovetkezoOldal, UtolsoOldal,
-                           FilebaNyomtatGomb, MailbeGomb, ReszletNyomt}) {
+                           FilebaNyomtatGomb, MailbeGomb, ReszletNyomt, PdfMentes}) {
         b->setAutoDefault(false);
         b->setDefault(false);
         nx::qt::fitWidth(b);
@@ -153,7 +163,7 @@ void TNyomt::watchEscape() {
                        static_cast<QWidget*>(UtolsoOldal),
                        static_cast<QWidget*>(FilebaNyomtatGomb),
                        static_cast<QWidget*>(EgyOldal), static_cast<QWidget*>(MailbeGomb),
-                       static_cast<QWidget*>(ReszletNyomt)}) {
+                       static_cast<QWidget*>(ReszletNyomt), static_cast<QWidget*>(PdfMentes)}) {
         w->installEventFilter(this);
     }
 }
@@ -173,6 +183,10 @@ void TNyomt::connectHandlers() {
             [this] { run(&TNyomt::FilebaNyomtatGombClick, FilebaNyomtatGomb); });
     connect(MailbeGomb, &QPushButton::clicked, this,
             [this] { run(&TNyomt::MailbeGombClick, MailbeGomb); });
+    connect(ReszletNyomt, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::ReszletNyomtClick, ReszletNyomt); });
+    connect(PdfMentes, &QPushButton::clicked, this,
+            [this] { run(&TNyomt::PdfMentesClick, PdfMentes); });
 }
 
 TNyomt::~TNyomt() = default;
@@ -319,6 +333,7 @@ void TNyomt::FormResize(QObject*) {
     MailbeGomb->move(FilebaNyomtatGomb->x(),
                      Kinyomtat->y() + Kinyomtat->height() - MailbeGomb->height());
     ReszletNyomt->move(MailbeGomb->x() - ReszletNyomt->width() - 8, MailbeGomb->y());
+    PdfMentes->move(ReszletNyomt->x() - PdfMentes->width() - 8, MailbeGomb->y());
     EgyOldal->move(FilebaNyomtatGomb->x() - EgyOldal->width() - 8, Kinyomtat->y());
     for (QPushButton* b : {ElozoOldal, ElsoOldal, KovetkezoOldal, UtolsoOldal})
         b->move(b->x(), Kinyomtat->y());
@@ -372,11 +387,100 @@ void TNyomt::MailbeGombClick(QObject*) {
     }
     nx::copyLines(g_.previewText, target);
     closePreviewText(g_);
-    if (g_.MailKuldoForm) g_.MailKuldoForm->exec();
+    if (!g_.MailKuldoForm) return;
+    // The PDF beside the text file while the mail window's "PDF melléklet" is ticked:
+    // one that cannot be written stops here. Unticked, nothing more is written, as
+    // without the PDF; ticked later in the mail window, the PDF is written on sending.
+    auto writeMailPdf = [this] {
+        return writePdf(std::string(nx::paths::kMailPdf), nx::qt::fromCp1250(nx::paths::kMailPdfUpper),
+                        true);
+    };
+    const bool withPdf = g_.MailKuldoForm->pdfAttachment();
+    if (withPdf && !writeMailPdf()) return;
+    g_.MailKuldoForm->setPdfWriter(withPdf, writeMailPdf);
+    g_.MailKuldoForm->exec();
+}
+
+bool TNyomt::writePdf(const std::string& path, const QString& shownPath, bool report) {
+    // Made (or emptied) first, as the text export makes its file: the DOS result
+    // code of a path that cannot be written is reported the same way.
+    nx::ByteFile target(g_.fs);
+    target.assign(path);
+    int code = target.rewrite();
+    if (code == 0) code = target.close();
+    if (code != 0) {
+        if (report) g_.dialogs.message(this, shownPath + kIoFailure + QString::number(code));
+        return false;
+    }
+    nx::qt::BarProgress progress(*ProgressBar1);
+    nx::RenderContext ctx{
+        g_.fs,
+        g_.settings,
+        [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->variableLineHeight(); },
+        progress,
+    };
+    try {
+        nx::qt::savePdf(ctx, shownFile_, QString::fromStdString(g_.fs.hostPath(path)));
+    } catch (const nx::IoError& e) {
+        // An export: a stream that cannot be read is reported like any failure of
+        // the file, and the program goes on.
+        if (report) g_.dialogs.message(this, shownPath + kIoFailure + QString::number(e.code()));
+        return false;
+    }
+    return true;
+}
+
+void TNyomt::PdfMentesClick(QObject*) {
+    QString path = nx::qt::fromCp1250(nx::paths::kDefaultPdf);
+    if (!g_.dialogs.input(this, kPdfCaption, kSavePrompt, path, 255)) return;
+    // The whole job, whatever page is shown: the page choice is for printing.
+    if (writePdf(nx::qt::toCp1250(path), path, true)) g_.dialogs.message(this, kSaveDone);
+}
+
+int TNyomt::pageCount() {
+    nx::qt::BarProgress progress(*ProgressBar1);
+    const int formFeeds = nx::countFormFeeds(g_.fs, shownFile_, progress);
+    // A form feed that ends the job opens no page of its own.
+    nx::ByteFile file(g_.fs);
+    file.assign(shownFile_);
+    bool endsWithFormFeed = false;
+    if (file.reset() == 0) {
+        std::int64_t size = 0;
+        std::uint8_t last = 0;
+        if (file.size(size) == 0 && size > 0 && file.seek(size - 1) == 0 && file.read(last) == 0)
+            endsWithFormFeed = last == 12;
+        (void)file.close();  // read only
+    }
+    return std::max(1, formFeeds + (endsWithFormFeed ? 0 : 1));
+}
+
+void TNyomt::ReszletNyomtClick(QObject*) {
+    QString text = QString::number(pageNumber_);
+    if (!g_.dialogs.input(this, kPartCaption, kPartPrompt, text, 255)) return;
+    const int pages = pageCount();
+    const auto chosen = nx::parsePages(nx::qt::toCp1250(text), pages);
+    if (!chosen) {
+        g_.dialogs.message(this, nx::qt::fromCp1250(nx::pageChoiceMessage(pages)));
+        return;
+    }
+    g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
+    g_.Nyomtat->Kikuldes(shownFile_, &*chosen);
 }
 
 void TNyomt::KinyomtatClick(QObject*) {
-    // The window shows an already converted print stream: it is printed as it stands.
+    // The window shows an already converted print stream: it is printed as it stands,
+    // or only the page shown while "aktuális oldal" is ticked.
+    if (EgyOldal->isChecked()) {
+        const int pages = pageCount();
+        if (pageNumber_ > pages) {
+            g_.dialogs.message(this, nx::qt::fromCp1250(nx::pageChoiceMessage(pages)));
+            return;
+        }
+        const std::set<int> page = {pageNumber_};
+        g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
+        g_.Nyomtat->Kikuldes(shownFile_, &page);
+        return;
+    }
     g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
     g_.Nyomtat->Kikuldes(shownFile_);
 }

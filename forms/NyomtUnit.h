@@ -55,9 +55,10 @@ public:
     TNyomtKep* NyomtLista = nullptr;      // the preview image, at 8, 8 inside ScrollBox1
     QPrintDialog* PrinterSetupDialog1 = nullptr;  // never opened
     QPushButton* FilebaNyomtatGomb = nullptr;
-    QCheckBox* EgyOldal = nullptr;        // read by nothing
+    QCheckBox* EgyOldal = nullptr;        // "Kinyomtat" prints only the page shown
     QPushButton* MailbeGomb = nullptr;
-    QPushButton* ReszletNyomt = nullptr;  // no click handler
+    QPushButton* ReszletNyomt = nullptr;  // prints the pages the user names
+    QPushButton* PdfMentes = nullptr;     // saves the whole job as a PDF
 
     // Methods, in declaration order.
     // Draws page pageNumber() of `fileName` into NyomtLista and binds the preview text
@@ -79,6 +80,8 @@ public:
     void FilebaNyomtatGombClick(QObject* sender);
     void MailbeGombClick(QObject* sender);
     void KinyomtatClick(QObject* sender);
+    void ReszletNyomtClick(QObject* sender);
+    void PdfMentesClick(QObject* sender);
 
     // Shows a converted print stream: the window non-modally, Label1 "Nyomtatási kép",
     // page 1, then the render. Closing the window tells the watch cycle, which
@@ -112,6 +115,11 @@ private:
 
     void setPageLabel();
     void prepareImage();
+    // The shown job's pages: its form feeds, and one more where text follows the last.
+    int pageCount();
+    // The shown job into a PDF at the DOS or host path `path`; with `report`, a failure
+    // is shown as "<shownPath> IO hiba: <code>". True when written.
+    bool writePdf(const std::string& path, const QString& shownPath, bool report);
     QColor windowColour() const;
     int screenDpiY() const;
     void run(void (TNyomt::*handler)(QObject*), QObject* sender);

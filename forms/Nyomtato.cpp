@@ -22,6 +22,7 @@
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/print_job.h"
+#include "render/page_choice.h"
 #include "render/printer_output.h"
 
 namespace {
@@ -246,8 +247,11 @@ void TNyomtat::armWatch() {
     Timer1->start();
 }
 
-void TNyomtat::Kikuldes(std::string_view fileName) {
-    nx::qt::QtPrintJob job(*g_.currentPrinter);
+void TNyomtat::Kikuldes(std::string_view fileName, const std::set<int>* pages) {
+    nx::qt::QtPrintJob printer(*g_.currentPrinter);
+    std::optional<nx::ChosenPages> chosen;
+    if (pages) chosen.emplace(printer, *pages);
+    nx::PrintJob& job = chosen ? static_cast<nx::PrintJob&>(*chosen) : printer;
     nx::qt::BarProgress progress(*ProgressBar1);
     nx::RenderContext ctx{g_.fs, g_.settings, [this] { return ValtozoSormagassag->isChecked(); },
                           progress};

@@ -51,6 +51,9 @@ inline constexpr std::string_view kPresenceText = "1.04";
 inline constexpr std::string_view kDefaultExport = "C:\\norvexa\\eredmeny.txt";
 inline constexpr std::string_view kMailAttachment = "c:\\norvexa\\kuldes.txt";
 inline constexpr std::string_view kMailAttachmentUpper = "C:\\NORVEXA\\KULDES.TXT";
+inline constexpr std::string_view kMailPdf = "c:\\norvexa\\kuldes.pdf";
+inline constexpr std::string_view kMailPdfUpper = "C:\\NORVEXA\\KULDES.PDF";
+inline constexpr std::string_view kDefaultPdf = "C:\\norvexa\\eredmeny.pdf";
 inline constexpr std::string_view kSenderData = "C:\\Norvexa\\sajattxt.txt";
 inline constexpr std::string_view kServiceDir = "c:\\norvexa";
 

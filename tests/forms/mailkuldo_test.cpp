@@ -226,10 +226,13 @@ TEST_F(MailWindow, PreviewedJobIsMailedThroughTheProvider) {
     const std::string hostAttachment = drive.host(nx::paths::kMailAttachment);
     EXPECT_EQ(drive.read(nx::paths::kMailAttachment),
               "Sz\xE1mla 1.\r\n \xF5\xFB\r\n\fM\xE1sodik oldal\r\n");
+    // The text file first, then the PDF ("PDF melléklet" is ticked at start).
+    const std::string hostPdf = drive.host(nx::paths::kMailPdf);
     const std::vector<std::string> expected = {
         "--utf8", "--subject", "Számla őű", "--to", "bela@y.hu; touch pwned",
-        "--attach", hostAttachment};
+        "--attach", hostAttachment, "--attach", hostPdf};
     EXPECT_EQ(nx::test::xdgEmailArguments(record), expected);
+    EXPECT_EQ(drive.read(nx::paths::kMailPdf).substr(0, 5), "%PDF-");
     for (const auto& a : nx::test::xdgEmailArguments(record).value_or(std::vector<std::string>{})) {
         std::printf("xdg-email argument: [%s]\n", a.c_str());
     }

@@ -1,0 +1,29 @@
+#include "render/qt/pdf.h"
+
+#include <QPageSize>
+#include <QPrinter>
+
+#include "platform/qt/print_job.h"
+#include "render/page_choice.h"
+
+namespace nx::qt {
+
+void savePdf(RenderContext& ctx, std::string_view dosPath, const QString& hostPath, int dpi,
+             bool landscape, const std::set<int>* pages) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(hostPath);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setResolution(dpi);
+    printer.setCreator(QStringLiteral("Norvexa"));
+    QtPrintJob job(printer);
+    if (pages) {
+        ChosenPages chosen(job, *pages);
+        printStream(ctx, dosPath, chosen, landscape);
+    } else {
+        printStream(ctx, dosPath, job, landscape);
+    }
+    if (!job.succeeded()) throw IoError(kDeviceWriteFault);
+}
+
+}  // namespace nx::qt
