@@ -450,11 +450,12 @@ private:
         return true;
     }
 
+    // ESC and its command: the print modes and character tables here, the rest in
+    // motion() and images. Returns false when the job ends inside the sequence.
     bool escape() {
         std::uint8_t cmd = 0;
         if (!in_.get(cmd)) return false;
         std::uint8_t n = 0;
-        int w = 0;
         switch (cmd) {
             case '@': reset(); return true;
             case 'E': look_.bold = true; return true;
@@ -485,83 +486,115 @@ private:
                 if (!read1(n)) return false;
                 extraSpace_ = n * (nine() ? kInch / 120 : kInch / 180);
                 return true;
-            case '0': lineSpacing_ = kInch / 8; return true;
-            case '1': lineSpacing_ = kInch * 7 / 72; return true;
-            case '2': lineSpacing_ = kInch / 6; return true;
-            case '3':
-                if (!read1(n)) return false;
-                lineSpacing_ = n * (nine() ? kInch / 216 : kInch / 180);
-                return true;
-            case '+': if (!read1(n)) return false; lineSpacing_ = n * (kInch / 360); return true;
-            case 'A':
-                if (!read1(n)) return false;
-                lineSpacing_ = n * (nine() ? kInch / 72 : kInch / 60);
-                return true;
-            case 'J':
-                if (!read1(n)) return false;
-                moveDown(n * (nine() ? kInch / 216 : kInch / 180));
-                return true;
-            case 'j':
-                if (!read1(n)) return false;
-                printLine();
-                y_ = std::max(topMargin_, y_ - n * (kInch / 216));
-                return true;
-            case 'C': return pageLengthCommand();
-            case 'N':
-                if (!read1(n)) return false;
-                if (n > 0) skip_ = n * lineSpacing_;
-                return true;
-            case 'O': skip_ = 0; return true;
-            case 'B': return verticalTabsCommand();
-            case 'D': return tabsCommand();
-            case 'l': if (!read1(n)) return false; setLeftMargin(n * cellWidth()); return true;
-            case 'Q': if (!read1(n)) return false; setRightMargin(n * cellWidth()); return true;
-            case '$':
-                if (!read2(w)) return false;
-                moveTo(leftMargin_ + w * (kInch / 60));
-                return true;
-            case '\\':
-                if (!read2(w)) return false;
-                moveTo(x_ + static_cast<std::int16_t>(w) * (nine() ? kInch / 120 : kInch / 180));
-                return true;
+            default: {
+                bool ok = true;
+                if (motion(cmd, ok) || tablesAndImages(cmd, ok)) return ok;
+                return in_.skip(static_cast<std::size_t>(fixedParameters(cmd)));
+            }
+        }
+    }
+
+    // The character tables and the images: true when `cmd` is one of them (`ok`
+    // false when the job ends inside it).
+    bool tablesAndImages(std::uint8_t cmd, bool& ok) {
+        std::uint8_t n = 0;
+        int w = 0;
+        ok = true;
+        switch (cmd) {
             case 't':
-                if (!read1(n)) return false;
+                if (!read1(n)) return ended(ok);
                 if (n >= '0') n = static_cast<std::uint8_t>(n - '0');
                 if (n < 4) table_ = nine() ? (n == 0 ? 0 : 1) : n;
                 return true;
-            case 'R': if (!read1(n)) return false; national_ = n; return true;
+            case 'R': if (!read1(n)) return ended(ok); national_ = n; return true;
             case '6': printUpper_ = true; return true;
             case '7': printUpper_ = false; return true;
             case 'K': case 'L': case 'Y': case 'Z': {
-                if (!read2(w)) return false;
+                if (!read2(w)) return ended(ok);
                 const int slot = cmd == 'K' ? 0 : cmd == 'L' ? 1 : cmd == 'Y' ? 2 : 3;
-                return bitImage(remap_[static_cast<std::size_t>(slot)], w);
+                ok = bitImage(remap_[static_cast<std::size_t>(slot)], w); return true;
             }
             case '*': {
-                if (!read1(n) || !read2(w)) return false;
-                return bitImage(n, w);
+                if (!read1(n) || !read2(w)) return ended(ok);
+                ok = bitImage(n, w); return true;
             }
-            case '^': return nineDotImage();
+            case '^': ok = nineDotImage(); return true;
             case '?': {
                 std::uint8_t which = 0;
-                if (!read1(which) || !read1(n)) return false;
+                if (!read1(which) || !read1(n)) return ended(ok);
                 const std::string_view slots = "KLYZ";
                 if (const auto k = slots.find(static_cast<char>(which)); k != std::string_view::npos)
                     remap_[k] = n;
                 return true;
             }
-            case '.': return rasterImage();
-            case '(': return extended();
-            case '&': return userCharacters();
+            case '.': ok = rasterImage(); return true;
+            case '(': ok = extended(); return true;
+            case '&': ok = userCharacters(); return true;
             case 'b': {  // a vertical tab channel: the channel, then stops to NUL
-                if (!read1(n)) return false;
+                if (!read1(n)) return ended(ok);
                 for (std::size_t k = 0; k <= kMaxVerticalTabs; ++k) {
-                    if (!read1(n)) return false;
+                    if (!read1(n)) return ended(ok);
                     if (n == 0) break;
                 }
                 return true;
             }
-            default: return in_.skip(static_cast<std::size_t>(fixedParameters(cmd)));
+            default: return false;
+        }
+    }
+
+    // A command cut short by the end of the job: it was this one's, and the job ends.
+    static bool ended(bool& ok) {
+        ok = false;
+        return true;
+    }
+
+    // The spacing, page, margin and position commands: true when `cmd` is one of
+    // them (`ok` false when the job ends inside it).
+    bool motion(std::uint8_t cmd, bool& ok) {
+        std::uint8_t n = 0;
+        int w = 0;
+        ok = true;
+        switch (cmd) {
+            case '0': lineSpacing_ = kInch / 8; return true;
+            case '1': lineSpacing_ = kInch * 7 / 72; return true;
+            case '2': lineSpacing_ = kInch / 6; return true;
+            case '3':
+                if (!read1(n)) return ended(ok);
+                lineSpacing_ = n * (nine() ? kInch / 216 : kInch / 180);
+                return true;
+            case '+': if (!read1(n)) return ended(ok); lineSpacing_ = n * (kInch / 360); return true;
+            case 'A':
+                if (!read1(n)) return ended(ok);
+                lineSpacing_ = n * (nine() ? kInch / 72 : kInch / 60);
+                return true;
+            case 'J':
+                if (!read1(n)) return ended(ok);
+                moveDown(n * (nine() ? kInch / 216 : kInch / 180));
+                return true;
+            case 'j':
+                if (!read1(n)) return ended(ok);
+                printLine();
+                y_ = std::max(topMargin_, y_ - n * (kInch / 216));
+                return true;
+            case 'C': ok = pageLengthCommand(); return true;
+            case 'N':
+                if (!read1(n)) return ended(ok);
+                if (n > 0) skip_ = n * lineSpacing_;
+                return true;
+            case 'O': skip_ = 0; return true;
+            case 'B': ok = verticalTabsCommand(); return true;
+            case 'D': ok = tabsCommand(); return true;
+            case 'l': if (!read1(n)) return ended(ok); setLeftMargin(n * cellWidth()); return true;
+            case 'Q': if (!read1(n)) return ended(ok); setRightMargin(n * cellWidth()); return true;
+            case '$':
+                if (!read2(w)) return ended(ok);
+                moveTo(leftMargin_ + w * (kInch / 60));
+                return true;
+            case '\\':
+                if (!read2(w)) return ended(ok);
+                moveTo(x_ + static_cast<std::int16_t>(w) * (nine() ? kInch / 120 : kInch / 180));
+                return true;
+            default: return false;
         }
     }
 

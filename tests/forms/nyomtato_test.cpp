@@ -94,10 +94,7 @@ protected:
     std::unique_ptr<nx::app::Program> program;
 
     void SetUp() override {
-        for (const char* dir : {"talvera", "brimost", "quenlit", "vorbane", "selkira", "manduro",
-                                "pexolan"}) {
-            fs::create_directory(drive.root() / dir);
-        }
+        for (std::string_view dir : nx::paths::kHostDirs) fs::create_directory(drive.root() / dir);
         dialogs.pdfPath = QString::fromStdString((drive.root() / "out.pdf").string());
     }
     void TearDown() override { program.reset(); }
