@@ -577,8 +577,9 @@ TEST_F(PreviewWindow, ResizeLaysTheControlsOutAlongTheEdges) {
     const std::vector<QWidget*> controls = {p.Label1,      p.ProgressBar1,   p.ScrollBox1, p.ElsoOldal,
                                             p.ElozoOldal,  p.KovetkezoOldal, p.UtolsoOldal, p.Label2,
                                             p.EgyOldal,    p.FilebaNyomtatGomb, p.ReszletNyomt,
-                                            p.MailbeGomb,  p.Kinyomtat};
-    for (const QSize size : {TNyomt::creationSize({1024, 768}), QSize(900, 700), QSize(1280, 960)}) {
+                                            p.MailbeGomb,  p.Kinyomtat,      p.PdfMentes};
+    for (const QSize size : {TNyomt::creationSize({1024, 768}), QSize(900, 700), QSize(1024, 700),
+                             QSize(1280, 960)}) {
         SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
         p.resize(size);
         QCoreApplication::processEvents();
@@ -601,6 +602,21 @@ TEST_F(PreviewWindow, ResizeLaysTheControlsOutAlongTheEdges) {
         EXPECT_EQ(QPoint(size.width() - (print.right() + 1), size.height() - (print.bottom() + 1)),
                   QPoint(8, 8));
         EXPECT_EQ(p.MailbeGomb->geometry().bottom(), print.bottom());
+        // The PDF button on the lower row, left of "Részlet nyomt.".
+        EXPECT_EQ(p.PdfMentes->geometry().bottom(), print.bottom());
+        EXPECT_LT(p.PdfMentes->geometry().right(), p.ReszletNyomt->x());
+        if (std::getenv("NORVEXA_SHOW_GEOMETRY")) {
+            for (QWidget* w : {static_cast<QWidget*>(p.ElsoOldal), static_cast<QWidget*>(p.UtolsoOldal),
+                               static_cast<QWidget*>(p.Label2), static_cast<QWidget*>(p.PdfMentes),
+                               static_cast<QWidget*>(p.ReszletNyomt), static_cast<QWidget*>(p.EgyOldal),
+                               static_cast<QWidget*>(p.FilebaNyomtatGomb), static_cast<QWidget*>(p.MailbeGomb),
+                               static_cast<QWidget*>(p.Kinyomtat)}) {
+                const QRect r = w->geometry();
+                std::printf("%dx%d %s %d,%d %dx%d\n", size.width(), size.height(),
+                            qPrintable(w->property("text").toString()),
+                            r.x(), r.y(), r.width(), r.height());
+            }
+        }
         const std::vector<QWidget*> leftToRight = {p.ElsoOldal, p.ElozoOldal, p.KovetkezoOldal, p.UtolsoOldal,
                                                    p.Label2,    p.EgyOldal,   p.FilebaNyomtatGomb, p.Kinyomtat};
         for (std::size_t i = 1; i < leftToRight.size(); ++i) {
