@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "platform/qt/print_job.h"
+#include "render/page_choice.h"
 #include "render/printer_output.h"
 #include "tests/integration/pdf_support.h"
 #include "tests/support/recording.h"
@@ -192,6 +193,33 @@ TEST_F(CupsPrinting, TheSchedulerReceivesTheWholeJobAsOneDocument) {
     EXPECT_EQ(text, nx::test::run("pdftotext -enc UTF-8 -layout " + nx::test::quoted(direct.string()) + " -"));
     EXPECT_NE(text.find("\u00e1"), std::string::npos);  // Hungarian letters came through
     EXPECT_NE(text.find("\u0151"), std::string::npos);
+}
+
+TEST_F(CupsPrinting, PartOfAJobReachesTheSchedulerAsOneDocumentOfTheChosenPages) {
+    std::string stream;
+    for (int k = 1; k <= 5; ++k) stream += "oldal" + std::to_string(k) + (k < 5 ? "\x0c" : "") + "\r\n";
+    cups_.drive().write("c:\\norvexa\\nyomtat1.txt", stream);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(QString::fromLatin1(kQueue));
+    printer.setResolution(600);
+    nx::qt::QtPrintJob job(printer);
+    nx::ChosenPages chosen(job, {2, 4, 5});
+    nx::Settings settings;
+    nx::test::RecordingProgress progress;
+    nx::RenderContext ctx{cups_.drive().fs(), settings, [] { return false; }, progress};
+    nx::printStream(ctx, "c:\\norvexa\\nyomtat1.txt", chosen, false);
+    ASSERT_TRUE(job.succeeded());
+
+    const auto docs = newDocuments(1, std::chrono::seconds(10));
+    ASSERT_EQ(docs.size(), 1u) << cups_.log();
+    EXPECT_EQ(nx::test::pdfInfo(docs.front().string(), "Pages"), "3");
+    const std::string text = nx::test::run("pdftotext " + nx::test::quoted(docs.front().string()) + " -");
+    const auto at = [&](const char* s) { return text.find(s); };
+    EXPECT_EQ(at("oldal1"), std::string::npos);
+    EXPECT_EQ(at("oldal3"), std::string::npos);
+    EXPECT_LT(at("oldal2"), at("oldal4"));
+    EXPECT_LT(at("oldal4"), at("oldal5"));
+    EXPECT_NE(at("oldal5"), std::string::npos);
 }
 
 TEST_F(CupsPrinting, AnAbortedJobNeverReachesTheScheduler) {
