@@ -625,13 +625,16 @@ private:
     bool pageLengthCommand() {
         std::uint8_t n = 0;
         if (!read1(n)) return false;
+        Units length = 0;
         if (n == 0) {
             if (!read1(n)) return false;
-            if (n > 0) pageLength_ = n * kInch;  // inches
+            length = n * kInch;  // inches
         } else {
-            pageLength_ = n * lineSpacing_;  // lines
+            length = n * lineSpacing_;  // lines
         }
-        bottomMargin_ = pageLength_;
+        // A page of no length (0 inches, or lines of no spacing) is not taken.
+        if (length <= 0) return true;
+        pageLength_ = bottomMargin_ = length;
         skip_ = 0;
         return true;
     }

@@ -103,6 +103,8 @@ TEST(EscpVertical, SeventyLinesOfASixthEndWhereTheSeventiethShouldAndTheNextPage
 TEST(EscpVertical, FormFeedsAndPageEnds) {
     // A trailing form feed opens no empty page; form feeds between pages do.
     EXPECT_EQ(interpret("one\x0c").pages, 1);
+    // A page length of nothing (ESC C 0 0, or lines of no height) is not taken.
+    EXPECT_EQ(interpret("\x1b" "C\x00\x00a\nb\n\x1b" "3\x00\x1b" "C\x05\x1b" "2c\nd\n").pages, 1);
     const Outcome r = interpret("one\x0c\x0ctwo\x0c\x0c\x0c");
     EXPECT_EQ(r.pages, 3);
     EXPECT_EQ(r.letters().back().page, 2);
