@@ -88,6 +88,9 @@ protected:
         main().show();
         QCoreApplication::processEvents();
         dialogs.messages.clear();  // the first-start message of the main window
+        // The mail export's text file alone here; the PDF beside it has tests of its
+        // own (pdf_pages_test.cpp).
+        program->mailWindow().PdfMelleklet->setChecked(false);
     }
     void TearDown() override { program.reset(); }
 
