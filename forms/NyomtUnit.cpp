@@ -437,22 +437,7 @@ void TNyomt::PdfMentesClick(QObject*) {
     if (writePdf(nx::qt::toCp1250(path), path, true)) g_.dialogs.message(this, kSaveDone);
 }
 
-int TNyomt::pageCount() {
-    nx::qt::BarProgress progress(*ProgressBar1);
-    const int formFeeds = nx::countFormFeeds(g_.fs, shownFile_, progress);
-    // A form feed that ends the job opens no page of its own.
-    nx::ByteFile file(g_.fs);
-    file.assign(shownFile_);
-    bool endsWithFormFeed = false;
-    if (file.reset() == 0) {
-        std::int64_t size = 0;
-        std::uint8_t last = 0;
-        if (file.size(size) == 0 && size > 0 && file.seek(size - 1) == 0 && file.read(last) == 0)
-            endsWithFormFeed = last == 12;
-        (void)file.close();  // read only
-    }
-    return std::max(1, formFeeds + (endsWithFormFeed ? 0 : 1));
-}
+int TNyomt::pageCount() { return nx::pageCountOf(g_.fs, shownFile_); }
 
 void TNyomt::ReszletNyomtClick(QObject*) {
     QString text = QString::number(pageNumber_);

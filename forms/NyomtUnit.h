@@ -115,7 +115,7 @@ private:
 
     void setPageLabel();
     void prepareImage();
-    // The shown job's pages: its form feeds, and one more where text follows the last.
+    // The pages the printer output makes of the shown job.
     int pageCount();
     // The shown job into a PDF at the DOS or host path `path`; with `report`, a failure
     // is shown as "<shownPath> IO hiba: <code>". True when written.

@@ -1,5 +1,6 @@
 #include "render/form_feeds.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -61,6 +62,37 @@ int countFormFeeds(FileSystem& fs, std::string_view dosPath, Progress& progress)
     }
     check(file.close());
     return count;
+}
+
+int pageCountOf(FileSystem& fs, std::string_view dosPath) {
+    ByteFile file(fs);
+    file.assign(dosPath);
+    check(openRetrying(file, kStreamOpen));
+    std::int64_t pages = 1, inLine = 0, awaiting = 0;
+    try {
+        ReadChunk buffer;
+        for (std::size_t got = 0;;) {
+            buffer.prepare(got);
+            check(file.readBlock(buffer.data(), buffer.capacity(), got));
+            if (got == 0) break;
+            for (std::size_t i = 0; i < got; ++i) {
+                // A byte after a finished line: its form feeds opened pages.
+                pages += awaiting;
+                awaiting = 0;
+                const std::uint8_t b = buffer.data()[i];
+                if (b == code::kFormFeed) ++inLine;
+                if (b == code::kLineFeed) {
+                    awaiting = inLine;
+                    inLine = 0;
+                }
+            }
+        }
+    } catch (...) {
+        (void)file.close();  // read only: the first failure is what is reported
+        throw;
+    }
+    check(file.close());
+    return static_cast<int>(std::min<std::int64_t>(pages, INT_MAX));
 }
 
 }  // namespace nx

@@ -26,4 +26,9 @@ void skipFormFeeds(ByteFile& file, std::int64_t formFeeds);
 // is closed again on every way out.
 int countFormFeeds(FileSystem& fs, std::string_view dosPath, Progress& progress);
 
+// The pages the printer output makes of the print stream at `dosPath`: one, and one
+// more for each form feed whose line is followed by another (a form feed on the last
+// line opens no page). Opened and checked as countFormFeeds.
+int pageCountOf(FileSystem& fs, std::string_view dosPath);
+
 }  // namespace nx

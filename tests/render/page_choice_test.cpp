@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "render/form_feeds.h"
 #include "render/printer_output.h"
 #include "tests/render/render_fixture.h"
 
@@ -19,6 +20,18 @@ TEST(PageChoice, TheFormsAUserTypesAndWhatIsRefused) {
 }
 
 class ChosenPagesTest : public ::testing::Test, protected test::RenderFixture {};
+
+TEST_F(ChosenPagesTest, ThePageCountIsWhatThePrinterOutputMakes) {
+    for (const auto& [stream, pages] : std::vector<std::pair<std::string, int>>{
+             {"", 1}, {"a\x0c", 1}, {"a\x0c\r\n", 1}, {"a\x0c\r\nb", 2}, {"a\r\n\x0c", 1},
+             {"\x0c" "b\r\n", 1}, {"a\x0c\x0c\r\nb\r\n", 3}, {"a\r\n\x0c" "b\r\nc", 2}}) {
+        drive.write("c:\\norvexa\\nyomtat1.txt", stream);
+        test::RecordingPrintJob job;
+        printStream(ctx, "c:\\norvexa\\nyomtat1.txt", job, false);
+        EXPECT_EQ(job.pages, pages) << stream;  // the rule itself, as printed
+        EXPECT_EQ(pageCountOf(drive.fs(), "c:\\norvexa\\nyomtat1.txt"), pages) << stream;
+    }
+}
 
 TEST_F(ChosenPagesTest, OnlyTheChosenPagesReachTheJobInOrder) {
     drive.write("c:\\norvexa\\nyomtat1.txt", "one\r\n\x0ctwo\r\n\x0cthree\r\n\x0c" "four\r\nend\r\n");
