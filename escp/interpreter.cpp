@@ -41,12 +41,22 @@ struct Look {
     bool operator==(const Look&) const = default;
 };
 
+// What a character of the line buffer is drawn as.
+enum class Shape : std::uint8_t { Letter, Box, Block };
+
 // One character waiting in the line buffer, or a box cell.
 struct Glyph {
     Units x, y, width, height;  // its cell
     char32_t c;
     Look look;
+    Shape shape;
 };
+
+Shape shapeOf(char32_t c) {
+    if (c < 0x2500) return Shape::Letter;  // nearly every character: no table to search
+    if (boxArms(c)) return Shape::Box;
+    return blockOf(c) ? Shape::Block : Shape::Letter;
+}
 
 // Reads the job in blocks.
 class Reader {
@@ -77,7 +87,7 @@ public:
 
 private:
     ByteSource& in_;
-    std::array<std::uint8_t, 16384> buffer_{};
+    std::array<std::uint8_t, 16384> buffer_;  // read into before it is read from
     std::size_t pos_ = 0, end_ = 0;
 };
 
@@ -259,7 +269,7 @@ private:
         Look l = currentLook();
         if (italicTable) l.italic = true;
         if (line_.size() >= kMaxLineGlyphs) printLine();
-        line_.push_back(Glyph{x_, y_, step, lineSpacing_, c, l});
+        line_.push_back(Glyph{x_, y_, step, lineSpacing_, c, l, shapeOf(c)});
         x_ += step;
     }
 
@@ -272,21 +282,20 @@ private:
             const Glyph& g = line_[i];
             const Cell cell{devX(g.x), devY(g.y), devX(g.x + g.width) - devX(g.x),
                             devY(g.y + g.height) - devY(g.y)};
-            if (const auto arms = boxArms(g.c)) {
-                drawArms(s, *arms, cell);
+            if (g.shape == Shape::Box) {
+                drawArms(s, *boxArms(g.c), cell);
                 ++i;
                 continue;
             }
-            if (const auto block = blockOf(g.c)) {
-                drawBlock(s, *block, cell);
+            if (g.shape == Shape::Block) {
+                drawBlock(s, *blockOf(g.c), cell);
                 ++i;
                 continue;
             }
             // A run: one look, one line, cell after cell.
             std::size_t j = i + 1;
-            while (j < line_.size() && line_[j].look == g.look && line_[j].y == g.y &&
-                   line_[j].x == line_[j - 1].x + line_[j - 1].width && !boxArms(line_[j].c) &&
-                   !blockOf(line_[j].c))
+            while (j < line_.size() && line_[j].shape == Shape::Letter && line_[j].look == g.look &&
+                   line_[j].y == g.y && line_[j].x == line_[j - 1].x + line_[j - 1].width)
                 ++j;
             drawRun(s, i, j);
             i = j;
