@@ -237,12 +237,7 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
     if (NyomtLista->picture.isNull()) prepareImage();
 
     nx::qt::BarProgress progress(*ProgressBar1);
-    nx::RenderContext ctx{
-        g_.fs,
-        g_.settings,
-        [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->variableLineHeight(); },
-        progress,
-    };
+    nx::RenderContext ctx = renderContext(progress);
     QImage& image = NyomtLista->picture;
     {
         QPainter painter(&image);
@@ -263,6 +258,11 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
     }
     NyomtLista->update();
     Kinyomtat->setFocus(Qt::OtherFocusReason);
+}
+
+nx::RenderContext TNyomt::renderContext(nx::Progress& progress) {
+    return {g_.fs, g_.settings,
+            [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->variableLineHeight(); }, progress};
 }
 
 void TNyomt::ElsoOldalClick(QObject*) {
@@ -413,12 +413,7 @@ bool TNyomt::writePdf(const std::string& path, const QString& shownPath, bool re
         return false;
     }
     nx::qt::BarProgress progress(*ProgressBar1);
-    nx::RenderContext ctx{
-        g_.fs,
-        g_.settings,
-        [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->variableLineHeight(); },
-        progress,
-    };
+    nx::RenderContext ctx = renderContext(progress);
     try {
         nx::qt::savePdf(ctx, shownFile_, QString::fromStdString(g_.fs.hostPath(path)));
     } catch (const nx::IoError& e) {

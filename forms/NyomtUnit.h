@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "forms/Globals.h"
+#include "render/printer_output.h"
 
 class QCheckBox;
 class QLabel;
@@ -115,6 +116,8 @@ private:
 
     void setPageLabel();
     void prepareImage();
+    // What the renderer reads of the program: sizes, margins, the line-height box.
+    nx::RenderContext renderContext(nx::Progress& progress);
     // The pages the printer output makes of the shown job.
     int pageCount();
     // The shown job into a PDF at the DOS or host path `path`; with `report`, a failure

@@ -260,6 +260,10 @@ void DrawBatcher::flushLines() {
     // Ink first: a grey area never lightens a line drawn over it.
     if (!inks_.empty()) sink_.paintInk(inks_);
     if (!lines_.empty()) sink_.paintLines(lines_);
+    dropLines();
+}
+
+void DrawBatcher::dropLines() {
     lines_.clear();
     inks_.clear();
     lineRects_.clear();
@@ -271,12 +275,7 @@ void DrawBatcher::flushLines() {
 void DrawBatcher::discard() {
     texts_.clear();
     textBottoms_.clear();
-    lines_.clear();
-    inks_.clear();
-    lineRects_.clear();
-    lineBottoms_.clear();
-    inkRects_.clear();
-    inkBottoms_.clear();
+    dropLines();
 }
 
 }  // namespace nx

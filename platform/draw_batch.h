@@ -136,6 +136,7 @@ private:
     bool joinLast(const CellFont& font, int x, int y, std::string_view text, int width,
                   const Box& rect);
     bool mergeLine(const Segment& s);
+    void dropLines();  // the pending lines and ink, unpainted
     bool touchesPendingTexts(const Box& r, std::size_t skipFrom) const;
     bool touchesPendingLines(const Box& r) const;
     bool gapIsClean(const Box& gap, int owner) const;
