@@ -4,31 +4,54 @@
 
 namespace nx {
 
+namespace {
+
+JobCycle::Decision decided(JobCycle::Step step) {
+    JobCycle::Decision d;
+    d.step = step;
+    return d;
+}
+
+}  // namespace
+
 bool JobCycle::look() {
+    std::vector<std::string> problems;
+    if (folderFile_.refresh(problems)) {
+        watch_.setFolders(folderFile_.folders());
+        folderProblems_.insert(folderProblems_.end(), problems.begin(), problems.end());
+    }
     found_ = watch_.choose(file_);
     return found_.has_value();
 }
 
 JobCycle::Decision JobCycle::take(bool printAtOnce, Progress& progress) {
-    if (!found_) return {Step::Nothing};
+    if (!found_) return Decision{};
     const std::string path = *std::exchange(found_, std::nullopt);
-    TakenJob job = watch_.copy(path, file_, progress);
-    if (job.copied.status != JobCopyResult::Status::Copied) return {Step::Failed, job.copied.code};
-    if (!job.settled) return {Step::Wait};
+    const std::optional<WatchedFolder> folder = watch_.folderOf(path);
+    const std::string_view copy = folder ? paths::kFolderWorkingCopy : paths::kWorkingCopy;
+    TakenJob job = folder ? watch_.copyAsIs(path, file_, copy, progress) : watch_.copy(path, file_, progress);
+    if (job.copied.status != JobCopyResult::Status::Copied) {
+        if (folder) watch_.setAside(path);  // told once, tried again when it changes
+        return {Step::Failed, job.copied.code, path, {}, folder};
+    }
+    if (!job.settled) return decided(Step::Wait);
     if (watch_.handledBefore(job)) {
         // The same job, already printed whole (or shown), that its host kept open.
-        hold(std::move(job), Step::Print);
+        hold(std::move(job), Step::Print, copy, folder.has_value());
         printed();
-        return {Step::HandledBefore};
+        return decided(Step::HandledBefore);
     }
-    const Step step = printAtOnce ? Step::Print : Step::Show;
-    hold(std::move(job), step);
-    return {step};
+    const bool print = folder ? !folder->preview : printAtOnce;
+    const Step step = print ? Step::Print : Step::Show;
+    hold(std::move(job), step, copy, folder.has_value());
+    return {step, 0, path, std::string(copy), folder};
 }
 
-void JobCycle::hold(TakenJob job, Step step) {
+void JobCycle::hold(TakenJob job, Step step, std::string_view copy, bool fromFolder) {
     taken_ = std::move(job);
     pending_ = step;
+    takenCopy_ = std::string(copy);
+    takenFromFolder_ = fromFolder;
 }
 
 std::optional<TakenJob> JobCycle::finish(Step step) {
@@ -44,7 +67,12 @@ void JobCycle::printed() {
     const std::optional<TakenJob> job = finish(Step::Print);
     if (!job) return;
     check(watch_.release(*job));
-    check(fs_.erase(paths::kWorkingCopy));
+    check(fs_.erase(takenCopy_));
+}
+
+void JobCycle::printFailed() {
+    if (!taken_ || pending_ != Step::Print || !takenFromFolder_) return;
+    if (const std::optional<TakenJob> job = finish(Step::Print)) watch_.setAside(job->path);
 }
 
 void JobCycle::previewClosed() {

@@ -7,11 +7,18 @@
 // printed is finished with printed(); one that was shown, with previewClosed() when
 // the preview closes. Both release the job file by the one rule of JobWatch::release:
 // it goes unless its host has come back to it.
+//
+// The watched folders come after the seven job paths (see JobWatch): look() reads
+// their file again when it changed. A folder's job is copied as it is and printed or
+// shown as its folder says; one that fails is told once and set aside until it
+// changes, and the cycle goes on.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "intake/watch.h"
 
@@ -30,13 +37,23 @@ public:
     struct Decision {
         Step step = Step::Nothing;
         int code = 0;  // for Failed
+        std::string job;   // the job's path (Print, Show, Failed)
+        std::string file;  // the working copy to print or show
+        // A watched folder's job: its ESC/P settings. Nothing for the seven job paths.
+        std::optional<WatchedFolder> folder;
     };
 
     explicit JobCycle(FileSystem& fs, JobWatch::Candidates candidates = paths::kJobCandidates)
-        : fs_(fs), watch_(fs, candidates), file_(fs) {}
+        : fs_(fs), watch_(fs, candidates), file_(fs), folderFile_(fs) {}
 
-    // Whether a job is ready; it is then open for take().
+    // Whether a job is ready; it is then open for take(). Reads the folders file
+    // again first when it changed.
     bool look();
+
+    // What was wrong in the folders file as last read (UTF-8), each version's told
+    // once: the caller shows them. Empty when nothing is new.
+    std::vector<std::string> takeFolderProblems() { return std::exchange(folderProblems_, {}); }
+    const std::vector<WatchedFolder>& folders() const { return folderFile_.folders(); }
 
     // Copies the job look() found and decides. `printAtOnce` is the main window's
     // choice. A job taken again unchanged is released here (checked: a failure
@@ -46,6 +63,10 @@ public:
     // After the working copy was printed whole: the job file is released and the
     // working copy deleted, both checked.
     void printed();
+
+    // The print of the working copy failed: a folder's job is set aside until it
+    // changes and the cycle goes on; a job of the seven paths stays as it is.
+    void printFailed();
 
     // The preview of a job of this cycle closed: its job file is released
     // (unchecked: a job file that stays is shown again later). Nothing when the
@@ -58,7 +79,7 @@ public:
     static constexpr std::string_view workingCopy() { return paths::kWorkingCopy; }
 
 private:
-    void hold(TakenJob job, Step step);
+    void hold(TakenJob job, Step step, std::string_view copy, bool fromFolder);
     std::optional<TakenJob> finish(Step step);
 
     FileSystem& fs_;
@@ -66,6 +87,10 @@ private:
     ByteFile file_;
     std::optional<std::string> found_;  // look() found it, take() has not run yet
     std::optional<TakenJob> taken_;     // being printed or shown
+    std::string takenCopy_;             // its working copy
+    bool takenFromFolder_ = false;
+    FolderFile folderFile_;
+    std::vector<std::string> folderProblems_;
     Step pending_ = Step::Nothing;      // Print or Show while taken_ holds a job
 };
 

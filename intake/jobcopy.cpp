@@ -42,7 +42,7 @@ int createCopies(ByteFile& job, ByteFile& work, ByteFile* last) {
 // job ends. Returns the code of a read that failed (the bytes before it are
 // written), 0 otherwise.
 int copyBlocks(ByteFile& job, ByteFile& work, ByteFile* last, std::int64_t size,
-               Progress& progress, JobCopyResult& result) {
+               Progress& progress, JobCopyResult& result, bool mapped) {
     // A small job needs no large block (nor the clearing of one).
     std::vector<std::uint8_t> block(static_cast<std::size_t>(
         std::clamp<std::int64_t>(size, kMinBlock, static_cast<std::int64_t>(kBlock))));
@@ -59,7 +59,7 @@ int copyBlocks(ByteFile& job, ByteFile& work, ByteFile* last, std::int64_t size,
         const int rc = job.readBlock(block.data(), block.size(), got);
         for (std::size_t i = 0; i < got; ++i) {
             result.checksum = (result.checksum ^ block[i]) * 1099511628211ull;
-            block[i] = table[block[i]];
+            if (mapped) block[i] = table[block[i]];
         }
         if (got > 0) {
             // Bytes read before a failing one are kept, as a byte-wise copy keeps them.
@@ -76,7 +76,7 @@ int copyBlocks(ByteFile& job, ByteFile& work, ByteFile* last, std::int64_t size,
 
 // The copy into one or two destinations (the second may be empty: none).
 JobCopyResult copyInto(FileSystem& fs, ByteFile& job, std::string_view first,
-                       std::string_view second, Progress& progress) {
+                       std::string_view second, Progress& progress, bool mapped = true) {
     JobCopyResult result;
     ByteFile work(fs);
     work.assign(first);
@@ -95,7 +95,7 @@ JobCopyResult copyInto(FileSystem& fs, ByteFile& job, std::string_view first,
     progress.setMaximum(size);
     progress.setStep(1);
 
-    if (const int rc = copyBlocks(job, work, last, size, progress, result)) {
+    if (const int rc = copyBlocks(job, work, last, size, progress, result, mapped)) {
         // The read's code is the one reported; the closes are best effort.
         if (last) (void)last->close();
         (void)work.close();
@@ -121,6 +121,10 @@ JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCop
 JobCopyResult convertJob(FileSystem& fs, ByteFile& job, std::string_view printStream,
                          Progress& progress) {
     return copyInto(fs, job, printStream, {}, progress);
+}
+
+JobCopyResult copyBytes(FileSystem& fs, ByteFile& job, std::string_view target, Progress& progress) {
+    return copyInto(fs, job, target, {}, progress, false);
 }
 
 }  // namespace nx

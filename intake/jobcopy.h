@@ -41,4 +41,7 @@ JobCopyResult copyJob(FileSystem& fs, ByteFile& job, std::string_view workingCop
 JobCopyResult convertJob(FileSystem& fs, ByteFile& job, std::string_view printStream,
                          Progress& progress);
 
+// The same copy with the bytes as they are (a watched folder's ESC/P job).
+JobCopyResult copyBytes(FileSystem& fs, ByteFile& job, std::string_view target, Progress& progress);
+
 }  // namespace nx

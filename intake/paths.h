@@ -45,6 +45,8 @@ inline constexpr std::array<std::string_view, kHostDirs.size()> kJobCandidates =
 
 inline constexpr std::string_view kWorkingCopy = "c:\\norvexa\\nyomtat1.txt";
 inline constexpr std::string_view kLastJobCopy = "c:\\norvexa\\legutobb.txt";
+// The working copy of a watched folder's job (ESC/P, its bytes as they are).
+inline constexpr std::string_view kFolderWorkingCopy = "c:\\norvexa\\nyomtat1.prn";
 inline constexpr std::string_view kSettingsFile = "C:\\NORVEXA\\CONFIG.DTA";
 inline constexpr std::string_view kPresenceMarker = "C:\\NORVEXA\\NORVEXA.AKT";
 inline constexpr std::string_view kPresenceText = "1.04";

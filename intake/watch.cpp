@@ -1,5 +1,8 @@
 #include "intake/watch.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace nx {
 
 bool JobWatch::ready(const std::string& path, const FileProbe& probe) {
@@ -23,6 +26,15 @@ bool JobWatch::ready(const std::string& path, const FileProbe& probe) {
     return false;
 }
 
+bool JobWatch::tryOpen(const std::string& path, const FileProbe& probe, ByteFile& job) {
+    if (!ready(path, probe)) return false;
+    job.assign(path);
+    if (job.reset() != kOk) return false;
+    seen_.erase(path);
+    chosen_ = probe;
+    return true;
+}
+
 std::optional<std::string> JobWatch::choose(ByteFile& job) {
     for (std::string_view candidate : candidates_) {
         const std::string path(candidate);
@@ -32,19 +44,91 @@ std::optional<std::string> JobWatch::choose(ByteFile& job) {
             seen_.erase(path);  // missing or unreadable: passed over
             continue;
         }
-        if (!ready(path, probe)) continue;
-        job.assign(path);
-        if (job.reset() == kOk) {
+        if (tryOpen(path, probe, job)) return path;
+    }
+    for (const std::string& path : folderJobs()) {
+        FileProbe probe;
+        if (fs_.probe(path, probe) != kOk) {
             seen_.erase(path);
-            chosen_ = probe;
-            return path;
+            continue;
         }
+        if (const auto it = aside_.find(path); it != aside_.end()) {
+            if (it->second.size == probe.size && it->second.modifiedNs == probe.modifiedNs) continue;
+            aside_.erase(it);  // changed since it failed: a new try
+        }
+        if (tryOpen(path, probe, job)) return path;
     }
     return std::nullopt;
 }
 
+void JobWatch::setFolders(std::vector<WatchedFolder> folders) { folders_ = std::move(folders); }
+
+std::optional<WatchedFolder> JobWatch::folderOf(const std::string& path) const {
+    const auto it = folderJobs_.find(path);
+    if (it == folderJobs_.end()) return std::nullopt;
+    return it->second;
+}
+
+void JobWatch::setAside(const std::string& path) {
+    FileProbe probe;
+    if (fs_.probe(path, probe) == kOk) aside_[path] = {probe.size, probe.modifiedNs};
+}
+
+std::vector<std::string> JobWatch::folderJobs() {
+    struct Found {
+        std::int64_t modifiedNs;
+        std::size_t folder;
+        std::string path;
+    };
+    std::vector<Found> fresh;
+    std::map<std::string, WatchedFolder> now;
+    std::vector<DirEntry> entries;
+    for (std::size_t i = 0; i < folders_.size(); ++i) {
+        const WatchedFolder& folder = folders_[i];
+        if (fs_.listFiles(folder.path, entries) != kOk) continue;  // gone for now: nothing to take
+        const char separator =
+            folder.path.find('\\') == std::string::npos && folder.path.find('/') != std::string::npos ? '/' : '\\';
+        std::string base = folder.path;
+        if (!base.empty() && base.back() != '/' && base.back() != '\\') base += separator;
+        for (const DirEntry& e : entries) {
+            if (e.name.empty() || e.name.front() == '.') continue;
+            std::string path = base + e.name;
+            if (!arrival_.count(path)) fresh.push_back({e.modifiedNs, i, path});
+            now.emplace(std::move(path), folder);
+        }
+    }
+    // Files first seen in the same look arrived in the order of their times.
+    std::sort(fresh.begin(), fresh.end(), [](const Found& a, const Found& b) {
+        return std::tie(a.modifiedNs, a.folder, a.path) < std::tie(b.modifiedNs, b.folder, b.path);
+    });
+    for (const Found& f : fresh) arrival_[f.path] = ++arrivals_;
+    std::erase_if(arrival_, [&](const auto& a) { return !now.count(a.first); });
+    std::erase_if(aside_, [&](const auto& a) { return !now.count(a.first); });
+    for (const auto& [path, folder] : folderJobs_)
+        if (!now.count(path)) seen_.erase(path);
+    folderJobs_ = std::move(now);
+
+    std::vector<std::pair<std::uint64_t, std::string>> order;
+    order.reserve(folderJobs_.size());
+    for (const auto& [path, folder] : folderJobs_) order.emplace_back(arrival_[path], path);
+    std::sort(order.begin(), order.end());
+    std::vector<std::string> out;
+    out.reserve(order.size());
+    for (auto& [seq, path] : order) out.push_back(std::move(path));
+    return out;
+}
+
 TakenJob JobWatch::copy(const std::string& path, ByteFile& job, Progress& progress) {
-    TakenJob taken{path, copyJob(fs_, job, paths::kWorkingCopy, paths::kLastJobCopy, progress)};
+    return settle({path, copyJob(fs_, job, paths::kWorkingCopy, paths::kLastJobCopy, progress)});
+}
+
+TakenJob JobWatch::copyAsIs(const std::string& path, ByteFile& job, std::string_view workingCopy,
+                            Progress& progress) {
+    return settle({path, copyBytes(fs_, job, workingCopy, progress)});
+}
+
+TakenJob JobWatch::settle(TakenJob taken) {
+    const std::string& path = taken.path;
     if (taken.copied.status != JobCopyResult::Status::Copied) return taken;
     // A host that opened the file between the check and the copy, or wrote to it
     // during the copy, may not be done: what was copied is not the whole job.

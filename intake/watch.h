@@ -7,6 +7,12 @@
 // have stayed the same from one watch cycle to the next. A job already printed
 // whole (or shown and closed) whose file a host kept open is remembered, so that
 // taking it again unchanged does not print it a second time.
+//
+// After the seven job paths, in their order, come the watched folders: every
+// regular file there is a job (names beginning with a dot are passed over; the
+// service's own temporary files begin with one), taken by the same rule, in the
+// order the files arrived. A folder's job that could not be copied or printed is
+// set aside until its size or time changes.
 #pragma once
 
 #include <array>
@@ -15,7 +21,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "intake/folders.h"
 #include "intake/jobcopy.h"
 #include "intake/paths.h"
 #include "platform/files.h"
@@ -46,9 +54,20 @@ public:
     // DOS path with `job` open on it, or nothing with `job` closed.
     std::optional<std::string> choose(ByteFile& job);
 
+    // The folders watched after the seven job paths (none at first).
+    void setFolders(std::vector<WatchedFolder> folders);
+    // The folder whose job `path` is (as choose() returned it), or nothing for the
+    // seven job paths.
+    std::optional<WatchedFolder> folderOf(const std::string& path) const;
+    // A folder's job that failed: passed over until its size or time changes.
+    void setAside(const std::string& path);
+
     // Copies the open job into the working copy and the last-job copy (see copyJob),
     // then looks at the job file again to tell whether the copy is settled.
     TakenJob copy(const std::string& path, ByteFile& job, Progress& progress);
+    // The same for a folder's job: its bytes as they are into `workingCopy` alone.
+    TakenJob copyAsIs(const std::string& path, ByteFile& job, std::string_view workingCopy,
+                      Progress& progress);
 
     // Whether this job was printed (or shown) before and is taken again unchanged
     // because its host held the file open then: it must not be printed again.
@@ -64,6 +83,11 @@ public:
 private:
     // Whether `probe` of `path` allows taking it now; records what it saw.
     bool ready(const std::string& path, const FileProbe& probe);
+    // Opens `path` for the copy when it is ready.
+    bool tryOpen(const std::string& path, const FileProbe& probe, ByteFile& job);
+    // Lists the folders; returns their jobs in the order they arrived.
+    std::vector<std::string> folderJobs();
+    TakenJob settle(TakenJob taken);
 
     struct Handled {
         std::int64_t bytes = -1;
@@ -79,6 +103,12 @@ private:
     std::map<std::string, Handled> held_;  // by job path
     std::map<std::string, Seen> seen_;     // by job path, where writers are unknown
     FileProbe chosen_;                     // what choose() saw of the job it opened
+
+    std::vector<WatchedFolder> folders_;
+    std::map<std::string, WatchedFolder> folderJobs_;  // the folders' jobs at the last look
+    std::map<std::string, std::uint64_t> arrival_;     // by job path: when first seen
+    std::uint64_t arrivals_ = 0;
+    std::map<std::string, Seen> aside_;                // failed folder jobs, as they were
 };
 
 }  // namespace nx

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/dos_path.h"
 #include "platform/result.h"
@@ -30,6 +31,13 @@ struct FileProbe {
 };
 
 enum class Access { Read, Write, ReadWrite };
+
+// A regular file of a directory listing.
+struct DirEntry {
+    std::string name;  // as the file system spells it (UTF-8)
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+};
 
 // The time that retries measure and pause in.
 class Clock {
@@ -68,6 +76,12 @@ public:
     virtual ResultCode erase(const std::string& hostPath) = 0;
     // Size, modification time and writers, without holding the file open for writing.
     virtual ResultCode probe(const std::string& hostPath, FileProbe& out) = 0;
+    // The regular files directly in `hostDir` (no directories, no "." and ".."), in no
+    // particular order. A missing directory gives 3, a file in its place 3 as well.
+    virtual ResultCode listFiles(const std::string& hostDir, std::vector<DirEntry>& out) = 0;
+    // Puts the file `from` in the place of `to` in one step: `to` is the old file or
+    // the new one whole, never something between (both in the same directory).
+    virtual ResultCode replace(const std::string& from, const std::string& to) = 0;
     virtual Clock& clock() = 0;
 };
 

@@ -25,6 +25,8 @@ const char* fileOpName(FileOp op) {
         case FileOp::Close: return "close";
         case FileOp::Delete: return "delete";
         case FileOp::Probe: return "probe";
+        case FileOp::List: return "list";
+        case FileOp::Replace: return "replace";
     }
     return "?";
 }
@@ -42,6 +44,20 @@ ResultCode FileSystem::probe(std::string_view dosPath, FileProbe& out) {
     const std::string host = hostPath(dosPath);
     if (const ResultCode f = fault(FileOp::Probe, host)) return f;
     return backend_.probe(host, out);
+}
+
+ResultCode FileSystem::listFiles(std::string_view dosDir, std::vector<DirEntry>& out) {
+    out.clear();
+    const std::string host = hostPath(dosDir);
+    if (const ResultCode f = fault(FileOp::List, host)) return f;
+    return backend_.listFiles(host, out);
+}
+
+ResultCode FileSystem::replace(std::string_view from, std::string_view to) {
+    const std::string hostFrom = hostPath(from);
+    const std::string hostTo = hostPath(to);
+    if (const ResultCode f = fault(FileOp::Replace, hostTo)) return f;
+    return backend_.replace(hostFrom, hostTo);
 }
 
 // ---------------------------------------------------------------- handle core

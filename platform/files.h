@@ -20,7 +20,7 @@
 namespace nx {
 
 // File operations that a fault plan can make fail (see FaultHook).
-enum class FileOp { Open, Create, Read, Write, Eof, Size, Position, Seek, Close, Delete, Probe };
+enum class FileOp { Open, Create, Read, Write, Eof, Size, Position, Seek, Close, Delete, Probe, List, Replace };
 const char* fileOpName(FileOp op);
 
 // Test seam: consulted before every file operation. A non-zero return makes that
@@ -52,6 +52,11 @@ public:
     // process or another (a host still writing a job). A missing file gives 2 or 3
     // as an open does.
     ResultCode probe(std::string_view dosPath, FileProbe& out);
+
+    // The regular files of a directory (see FileBackend::listFiles).
+    ResultCode listFiles(std::string_view dosDir, std::vector<DirEntry>& out);
+    // The file `from` takes the place of `to` whole (see FileBackend::replace).
+    ResultCode replace(std::string_view from, std::string_view to);
 
     void setFaultHook(FaultHook* hook) { hook_ = hook; }
     ResultCode fault(FileOp op, const std::string& hostPath) const {

@@ -192,4 +192,25 @@ ResultCode MemoryBackend::probe(const std::string& path, FileProbe& out) {
     return kOk;
 }
 
+ResultCode MemoryBackend::listFiles(const std::string& dir, std::vector<DirEntry>& out) {
+    out.clear();
+    if (!dirs_.count(dir)) return kPathNotFound;
+    for (const auto& [path, f] : files_)
+        if (parentOf(path) == dir)
+            out.push_back({path.substr(dir == "/" ? 1 : dir.size() + 1),
+                           static_cast<std::int64_t>(f->data.size()), f->modified});
+    return kOk;
+}
+
+ResultCode MemoryBackend::replace(const std::string& from, const std::string& to) {
+    const auto it = files_.find(from);
+    if (it == files_.end()) return missing(from);
+    if (dirs_.count(to)) return kAccessDenied;
+    if (!dirs_.count(parentOf(to))) return kPathNotFound;
+    std::shared_ptr<File> moved = it->second;
+    files_.erase(it);
+    files_[to] = std::move(moved);
+    return kOk;
+}
+
 }  // namespace nx

@@ -45,6 +45,8 @@ public:
     ResultCode close(Handle h) override;
     ResultCode erase(const std::string& path) override;
     ResultCode probe(const std::string& path, FileProbe& out) override;
+    ResultCode listFiles(const std::string& dir, std::vector<DirEntry>& out) override;
+    ResultCode replace(const std::string& from, const std::string& to) override;
     Clock& clock() override { return clock_; }
 
 private:

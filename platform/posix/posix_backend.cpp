@@ -1,5 +1,7 @@
 // The POSIX backend: files of the real file system through file descriptors.
+#include <dirent.h>
 #include <fcntl.h>
+#include <cstdio>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,6 +160,28 @@ public:
         }
 #endif
         ::close(fd);
+        return kOk;
+    }
+
+    ResultCode listFiles(const std::string& dir, std::vector<DirEntry>& out) override {
+        out.clear();
+        DIR* d = ::opendir(dir.c_str());
+        if (!d) return errno == ENOTDIR ? kPathNotFound : resultFromErrno(errno, dir + "/");
+        const int dfd = ::dirfd(d);
+        errno = 0;
+        while (const dirent* e = ::readdir(d)) {
+            struct stat st {};
+            // Links are followed: a link to a job is that job.
+            if (::fstatat(dfd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+            out.push_back({e->d_name, static_cast<std::int64_t>(st.st_size),
+                           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec});
+        }
+        ::closedir(d);
+        return kOk;
+    }
+
+    ResultCode replace(const std::string& from, const std::string& to) override {
+        if (std::rename(from.c_str(), to.c_str()) != 0) return resultFromErrno(errno, to);
         return kOk;
     }
 

@@ -27,6 +27,14 @@ std::wstring wide(const std::string& utf8) {
     return out;
 }
 
+std::string narrow(const wchar_t* text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string out(static_cast<std::size_t>(n - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
 ResultCode lastResult() {
     const DWORD err = GetLastError();
     switch (err) {
@@ -198,6 +206,40 @@ public:
         } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
             out.writers = Writers::Present;
         }
+        return kOk;
+    }
+
+    ResultCode listFiles(const std::string& dir, std::vector<DirEntry>& out) override {
+        out.clear();
+        const DWORD attributes = GetFileAttributesW(wide(dir).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const ResultCode rc = lastResult();
+            return rc == kFileNotFound ? kPathNotFound : rc;
+        }
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return kPathNotFound;
+        std::wstring pattern = wide(dir);
+        if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+        pattern += L'*';
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) {
+            return GetLastError() == ERROR_FILE_NOT_FOUND ? kOk : lastResult();
+        }
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+            out.push_back({narrow(found.cFileName),
+                           static_cast<std::int64_t>((static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) |
+                                                     found.nFileSizeLow),
+                           unixNanoseconds(found.ftLastWriteTime)});
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return kOk;
+    }
+
+    ResultCode replace(const std::string& from, const std::string& to) override {
+        if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return lastResult();
         return kOk;
     }
 

@@ -1,0 +1,228 @@
+#include "intake/folders.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "intake/paths.h"
+
+namespace nx {
+
+namespace {
+
+// The temporary file of a save: beside the folders file, its name begins with a dot
+// (a watched folder passes such names over).
+constexpr std::string_view kFoldersTemp = "c:\\norvexa\\.mappak.ini.uj";
+
+std::string trim(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// A host directory path without trailing separators, for comparing folders.
+std::string hostDir(FileSystem& fs, std::string_view path) {
+    std::string host = fs.hostPath(path);
+    while (host.size() > 1 && (host.back() == '/' || host.back() == '\\')) host.pop_back();
+    return host;
+}
+
+std::string where(std::string_view section) {
+    return std::string(kFoldersFileShown) + ", [" + std::string(section) + "]: ";
+}
+
+struct Section {
+    std::string name;
+    int line = 0;
+    WatchedFolder folder;
+    bool hasPath = false;
+    std::vector<std::string> problems;
+};
+
+void setKey(Section& s, const std::string& key, const std::string& value) {
+    const std::string v = lower(value);
+    if (key == "utvonal") {
+        s.folder.path = value;
+        s.hasPath = !value.empty();
+    } else if (key == "tipus") {
+        if (v == "24" || v == "9") s.folder.pins = v == "9" ? 9 : 24;
+        else s.problems.push_back("hibás érték: tipus=" + value + " (24 vagy 9 lehet)");
+    } else if (key == "kodlap") {
+        if (v == "437" || v == "850" || v == "852") s.folder.codePage = std::stoi(v);
+        else s.problems.push_back("hibás érték: kodlap=" + value + " (437, 850 vagy 852 lehet)");
+    } else if (key == "muvelet") {
+        if (v == "nyomtatas" || v == "elonezet") s.folder.preview = v == "elonezet";
+        else s.problems.push_back("hibás érték: muvelet=" + value + " (nyomtatas vagy elonezet lehet)");
+    } else {
+        s.problems.push_back("ismeretlen kulcs: " + key);
+    }
+}
+
+}  // namespace
+
+bool isFolderPath(std::string_view path) {
+    if (path.size() >= 3 && (path[0] == 'c' || path[0] == 'C') && path[1] == ':' &&
+        (path[2] == '\\' || path[2] == '/'))
+        return true;
+#if defined(_WIN32)
+    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') return true;
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
+#else
+    return !path.empty() && path.front() == '/';
+#endif
+}
+
+std::string folderProblem(FileSystem& fs, const WatchedFolder& folder) {
+    if (!isFolderPath(folder.path))
+        return "nem mappa útvonal: " + folder.path + " (C:\\... vagy teljes útvonal kell)";
+    const std::string host = hostDir(fs, folder.path);
+    if (host == hostDir(fs, paths::kServiceDir))
+        return "a szolgáltatás saját mappája nem figyelhető: " + folder.path;
+    for (std::string_view dir : paths::kHostDirs) {
+        if (host == hostDir(fs, "c:\\" + std::string(dir)))
+            return "ezt a mappát a szolgáltatás már figyeli: " + folder.path;
+    }
+    std::vector<DirEntry> entries;
+    if (fs.listFiles(folder.path, entries) != kOk) return "a mappa nem érhető el: " + folder.path;
+    return {};
+}
+
+FolderList parseFolders(FileSystem& fs, std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte order mark
+    std::vector<Section> sections;
+    FolderList out;
+    int lineNo = 0;
+    while (!text.empty()) {
+        const std::size_t nl = text.find('\n');
+        const std::string line = trim(text.substr(0, nl));
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+        ++lineNo;
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line.front() == '[') {
+            Section s;
+            s.name = trim(std::string_view(line).substr(1, line.size() - (line.back() == ']' ? 2 : 1)));
+            s.line = lineNo;
+            if (line.back() != ']') s.problems.push_back(std::to_string(lineNo) + ". sor: hiányzik a ]");
+            sections.push_back(std::move(s));
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (sections.empty()) {
+            out.problems.push_back(std::string(kFoldersFileShown) + ", " + std::to_string(lineNo) +
+                                   ". sor: szakaszon kívül áll: " + line);
+            continue;
+        }
+        if (eq == std::string::npos) {
+            sections.back().problems.push_back(std::to_string(lineNo) + ". sor: nem kulcs=érték: " + line);
+            continue;
+        }
+        setKey(sections.back(), lower(trim(std::string_view(line).substr(0, eq))),
+               trim(std::string_view(line).substr(eq + 1)));
+    }
+
+    std::vector<std::string> watched;  // host directories taken so far
+    for (Section& s : sections) {
+        if (!s.hasPath) s.problems.push_back("hiányzik az utvonal");
+        if (s.problems.empty()) {
+            if (std::string why = folderProblem(fs, s.folder); !why.empty()) s.problems.push_back(why);
+        }
+        if (s.problems.empty()) {
+            const std::string host = hostDir(fs, s.folder.path);
+            if (std::find(watched.begin(), watched.end(), host) != watched.end())
+                s.problems.push_back("ez a mappa már szerepel: " + s.folder.path);
+            else if (out.folders.size() >= kMaxFolders)
+                s.problems.push_back("legfeljebb " + std::to_string(kMaxFolders) + " mappa figyelhető");
+            else
+                watched.push_back(host);
+        }
+        if (!s.problems.empty()) {
+            std::string message = where(s.name);
+            for (std::size_t i = 0; i < s.problems.size(); ++i)
+                message += (i ? "; " : "") + s.problems[i];
+            out.problems.push_back(message + " (ez a mappa nincs figyelve)");
+            continue;
+        }
+        out.folders.push_back(s.folder);
+    }
+    return out;
+}
+
+std::string formatFolders(const std::vector<WatchedFolder>& folders) {
+    std::string text;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const WatchedFolder& f = folders[i];
+        if (i) text += "\r\n";
+        text += "[mappa" + std::to_string(i + 1) + "]\r\n";
+        text += "utvonal=" + f.path + "\r\n";
+        text += "tipus=" + std::to_string(f.pins) + "\r\n";
+        text += "kodlap=" + std::to_string(f.codePage) + "\r\n";
+        text += std::string("muvelet=") + (f.preview ? "elonezet" : "nyomtatas") + "\r\n";
+    }
+    return text;
+}
+
+FolderList loadFolders(FileSystem& fs) {
+    ByteFile file(fs);
+    file.assign(kFoldersFile);
+    const ResultCode rc = file.reset();
+    if (rc == kFileNotFound || rc == kPathNotFound) return {};
+    auto unreadable = [](int code) {
+        FolderList out;
+        out.problems.push_back(std::string(kFoldersFileShown) + ": nem olvasható (" + ioMessage(code) + ")");
+        return out;
+    };
+    if (rc != kOk) return unreadable(rc);
+    std::string text;
+    std::uint8_t block[4096];
+    for (;;) {
+        std::size_t got = 0;
+        const ResultCode r = file.readBlock(block, sizeof block, got);
+        if (r != kOk) {
+            (void)file.close();
+            return unreadable(r);
+        }
+        if (got == 0) break;
+        text.append(reinterpret_cast<const char*>(block), got);
+    }
+    (void)file.close();  // read only: its result changes nothing
+    return parseFolders(fs, text);
+}
+
+ResultCode saveFolders(FileSystem& fs, const std::vector<WatchedFolder>& folders) {
+    const std::string text = formatFolders(folders);
+    ByteFile temp(fs);
+    temp.assign(kFoldersTemp);
+    ResultCode rc = temp.rewrite();
+    if (rc == kOk) rc = temp.writeBlock(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    if (rc == kOk) {
+        rc = temp.close();
+    } else {
+        (void)temp.close();  // the write's code is the one reported
+    }
+    if (rc == kOk) rc = fs.replace(kFoldersTemp, kFoldersFile);
+    if (rc != kOk) (void)fs.erase(kFoldersTemp);  // the old file stays as it was
+    return rc;
+}
+
+bool FolderFile::refresh(std::vector<std::string>& problems) {
+    problems.clear();
+    FileProbe now;
+    const bool present = fs_.probe(kFoldersFile, now) == kOk;
+    if (read_ && present == present_ &&
+        (!present || (now.size == seen_.size && now.modifiedNs == seen_.modifiedNs)))
+        return false;
+    read_ = true;
+    present_ = present;
+    seen_ = now;
+    list_ = present ? loadFolders(fs_) : FolderList{};
+    problems = list_.problems;
+    return true;
+}
+
+}  // namespace nx

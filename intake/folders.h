@@ -1,0 +1,85 @@
+// Watched folders: where other DOS programs leave their ESC/P jobs, how each
+// folder's jobs are read and what happens with them, kept in "c:\norvexa\mappak.ini"
+// (UTF-8, one section per folder, written by hand or by the "Figyelt mappák" window).
+//
+//     [mappa1]
+//     utvonal=C:\IRODA\NYOMTAT
+//     tipus=24
+//     kodlap=852
+//     muvelet=nyomtatas
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace nx {
+
+struct WatchedFolder {
+    std::string path;      // a DOS path on drive C ("C:\IRODA\NYOMTAT") or an absolute host path
+    int pins = 24;         // printer family: 24 (ESC/P 2) or 9 (FX)
+    int codePage = 437;    // 437, 850 or 852
+    bool preview = false;  // shown in the preview instead of printed at once
+
+    bool operator==(const WatchedFolder&) const = default;
+};
+
+inline constexpr std::size_t kMaxFolders = 16;
+inline constexpr std::string_view kFoldersFile = "c:\\norvexa\\mappak.ini";
+inline constexpr std::string_view kFoldersFileShown = "C:\\NORVEXA\\MAPPAK.INI";
+
+// What a folders file holds: the folders to watch, and one message (UTF-8) for each
+// entry that is left out, naming the file, the section and what is wrong.
+struct FolderList {
+    std::vector<WatchedFolder> folders;
+    std::vector<std::string> problems;
+};
+
+// Whether `path` may name a watched folder: "C:\..." on drive C, or an absolute
+// host path. Relative paths and other DOS drives are not.
+bool isFolderPath(std::string_view path);
+
+// Why `folder` cannot be watched (UTF-8), empty when it can: a path of the wrong
+// form, a folder that cannot be listed, or the service's own directory.
+std::string folderProblem(FileSystem& fs, const WatchedFolder& folder);
+
+// Reads the text of a folders file. Each folder's directory is checked on `fs`.
+FolderList parseFolders(FileSystem& fs, std::string_view text);
+
+// The text of a folders file holding `folders` (CR LF lines, sections mappa1, ...).
+std::string formatFolders(const std::vector<WatchedFolder>& folders);
+
+// Reads "c:\norvexa\mappak.ini": a missing file is no folders; a file that cannot
+// be read is one problem and no folders.
+FolderList loadFolders(FileSystem& fs);
+
+// Writes the folders file whole or not at all: into a temporary file beside it,
+// then put in its place. Returns the result code of the step that failed (the old
+// file is then unchanged), 0 when written.
+ResultCode saveFolders(FileSystem& fs, const std::vector<WatchedFolder>& folders);
+
+// The folders file as the watch follows it: read again whenever its size or time
+// changes, so that the window's OK and a hand edit both take effect at the next
+// cycle, and each version's problems are told once.
+class FolderFile {
+public:
+    explicit FolderFile(FileSystem& fs) : fs_(fs) {}
+
+    // Reads the file when it changed since the last call (the first call always).
+    // True when the folders were read again; `problems` then holds that version's.
+    bool refresh(std::vector<std::string>& problems);
+    const std::vector<WatchedFolder>& folders() const { return list_.folders; }
+
+private:
+    FileSystem& fs_;
+    FolderList list_;
+    bool read_ = false;
+    bool present_ = false;
+    FileProbe seen_;
+};
+
+}  // namespace nx
