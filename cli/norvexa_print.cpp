@@ -515,8 +515,11 @@ int runEscp(const Options& o, nx::FileSystem& fs, const std::string& job) {
     QTemporaryDir temp;
     switch (o.action) {
         case Action::Pdf: {
-            QPrinter printer(QPrinter::HighResolution);
-            escpPrint(o, fs, job, pdfPrinter(printer, o, QString::fromStdString(native(o.target))), false);
+            // The routine of the preview's PDF and the mail attachment.
+            nx::NoProgress progress;
+            nx::qt::savePdf(QString::fromStdString(native(o.target)), o.dpi, [&](nx::PrintJob& pj, int dpi) {
+                nx::escp::printJob(fs, job, pj, o.escpOptions, nx::escp::Paper::a4(dpi, dpi), progress);
+            });
             break;
         }
         case Action::Printer: {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "escp/box.h"
+#include "platform/cp1250_utf8.h"
 #include "platform/open_retry.h"
 #include "platform/utf8.h"
 
@@ -183,24 +184,53 @@ int renderPage(FileSystem& fs, std::string_view dosPath, int page, Surface& imag
     return pages;
 }
 
-std::string textOf(FileSystem& fs, std::string_view dosPath, const Options& options,
-                   Progress& progress) {
+namespace {
+
+// The job's letters by their places; returns its page count.
+int readText(FileSystem& fs, std::string_view dosPath, const Options& options, Progress& progress,
+             TextPages& pages) {
     ByteFile file(fs);
     file.assign(dosPath);
     openJob(file);
-    TextPages pages;
+    int count = 0;
     try {
         FileSource source(file, progress);
         // Device units of 1/21600 inch: the cells' places are exact.
         Paper paper;
         paper.dpiX = paper.dpiY = static_cast<int>(kUnitsPerInch);
-        Interpreter(options, paper).run(source, pages);
+        count = Interpreter(options, paper).run(source, pages);
     } catch (...) {
         (void)file.close();
         throw;
     }
     check(file.close());
+    return count;
+}
+
+}  // namespace
+
+std::string textOf(FileSystem& fs, std::string_view dosPath, const Options& options,
+                   Progress& progress) {
+    TextPages pages;
+    readText(fs, dosPath, options, progress, pages);
     return pages.finish();
+}
+
+std::string exportText(FileSystem& fs, std::string_view dosPath, const Options& options,
+                       Progress& progress) {
+    const std::string cp1250 = utf8ToCp1250(textOf(fs, dosPath, options, progress));
+    std::string out;
+    out.reserve(cp1250.size() + cp1250.size() / 16);
+    for (char c : cp1250) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+int pageCount(FileSystem& fs, std::string_view dosPath, const Options& options, Progress& progress) {
+    TextPages pages;
+    return readText(fs, dosPath, options, progress, pages);
 }
 
 }  // namespace nx::escp

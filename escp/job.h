@@ -62,4 +62,13 @@ int renderPage(FileSystem& fs, std::string_view dosPath, int page, Surface& imag
 std::string textOf(FileSystem& fs, std::string_view dosPath, const Options& options,
                    Progress& progress);
 
+// The job's plain-text export, as the line format's is: code page 1250 (a letter it
+// lacks becomes "?"), CR LF line ends, a form feed before each page after the
+// first; box characters left out.
+std::string exportText(FileSystem& fs, std::string_view dosPath, const Options& options,
+                       Progress& progress);
+
+// The number of pages the job prints on (as printJob makes them).
+int pageCount(FileSystem& fs, std::string_view dosPath, const Options& options, Progress& progress);
+
 }  // namespace nx::escp

@@ -30,6 +30,7 @@
 #include "render/qt/pdf.h"
 #include "render/preview_page.h"
 #include "render/text_export.h"
+#include "escp/job.h"
 
 namespace {
 
@@ -224,7 +225,9 @@ void TNyomt::setPageLabel() {
 // with the window colour.
 void TNyomt::prepareImage() {
     NyomtLista->move(8, 8);
-    const QSize size = nx::qt::previewSize(screenDpiY());
+    const nx::escp::Paper paper = nx::escp::Paper::a4(screenDpiY(), screenDpiY());
+    const QSize size = shownEscp_ ? QSize(paper.deviceWidth(), paper.deviceHeight())
+                                  : nx::qt::previewSize(screenDpiY());
     NyomtLista->setPictureSize(size, windowColour());
     if (QWidget* area = NyomtLista->parentWidget()) area->resize(8 + size.width(), 8 + size.height());
     NyomtLista->update();
@@ -235,6 +238,26 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
     if (g_.previewText.isOpen()) (void)g_.previewText.close();
     g_.previewText.assign(fileName);
     if (NyomtLista->picture.isNull()) prepareImage();
+    if (shownEscp_) {
+        QImage& image = NyomtLista->picture;
+        nx::qt::BarProgress progress(*ProgressBar1);
+        QPainter painter(&image);
+        nx::qt::PainterSurface surface(painter, screenDpiY(), windowColour());
+        try {
+            (void)nx::escp::renderPage(g_.fs, fileName, pageNumber_, surface, *shownEscp_,
+                                       nx::escp::Paper::a4(screenDpiY(), screenDpiY()), progress);
+        } catch (...) {
+            surface.flush();
+            painter.end();
+            NyomtLista->update();
+            throw;
+        }
+        surface.flush();
+        painter.end();
+        NyomtLista->update();
+        Kinyomtat->setFocus(Qt::OtherFocusReason);
+        return;
+    }
 
     nx::qt::BarProgress progress(*ProgressBar1);
     nx::RenderContext ctx = renderContext(progress);
@@ -289,7 +312,8 @@ void TNyomt::KovetkezoOldalClick(QObject*) {
 
 void TNyomt::UtolsoOldalClick(QObject*) {
     nx::qt::BarProgress progress(*ProgressBar1);
-    const int count = nx::countFormFeeds(g_.fs, shownFile_, progress);
+    const int count = shownEscp_ ? nx::escp::pageCount(g_.fs, shownFile_, *shownEscp_, progress)
+                                 : nx::countFormFeeds(g_.fs, shownFile_, progress);
     if (count > 0) {
         pageNumber_ = count;
         setPageLabel();
@@ -371,8 +395,7 @@ void TNyomt::FilebaNyomtatGombClick(QObject*) {
         g_.dialogs.message(this, path + kIoFailure + QString::number(code));
         return;
     }
-    nx::copyLines(g_.previewText, target);
-    closePreviewText(g_);
+    exportText(target);
     g_.dialogs.message(this, kSaveDone);
 }
 
@@ -385,8 +408,7 @@ void TNyomt::MailbeGombClick(QObject*) {
                                      kIoFailure + QString::number(code));
         return;
     }
-    nx::copyLines(g_.previewText, target);
-    closePreviewText(g_);
+    exportText(target);
     if (!g_.MailKuldoForm) return;
     // The PDF beside the text file while the mail window's "PDF melléklet" is ticked:
     // one that cannot be written stops here. Unticked, nothing more is written, as
@@ -399,6 +421,24 @@ void TNyomt::MailbeGombClick(QObject*) {
     if (withPdf && !writeMailPdf()) return;
     g_.MailKuldoForm->setPdfWriter(withPdf, writeMailPdf);
     g_.MailKuldoForm->exec();
+}
+
+void TNyomt::exportText(nx::TextFile& target) {
+    if (!shownEscp_) {
+        nx::copyLines(g_.previewText, target);
+        closePreviewText(g_);
+        return;
+    }
+    std::string text;
+    try {
+        nx::qt::BarProgress progress(*ProgressBar1);
+        text = nx::escp::exportText(g_.fs, shownFile_, *shownEscp_, progress);
+        nx::check(target.write(text));
+    } catch (...) {
+        (void)target.close();  // so that a later export to it works; the first failure is told
+        throw;
+    }
+    nx::check(target.close());
 }
 
 bool TNyomt::writePdf(const std::string& path, const QString& shownPath, bool report) {
@@ -415,7 +455,15 @@ bool TNyomt::writePdf(const std::string& path, const QString& shownPath, bool re
     nx::qt::BarProgress progress(*ProgressBar1);
     nx::RenderContext ctx = renderContext(progress);
     try {
-        nx::qt::savePdf(ctx, shownFile_, QString::fromStdString(g_.fs.hostPath(path)));
+        const QString host = QString::fromStdString(g_.fs.hostPath(path));
+        if (shownEscp_) {
+            nx::qt::savePdf(host, 600, [&](nx::PrintJob& job, int dpi) {
+                nx::escp::printJob(g_.fs, shownFile_, job, *shownEscp_, nx::escp::Paper::a4(dpi, dpi),
+                                   progress);
+            });
+        } else {
+            nx::qt::savePdf(ctx, shownFile_, host);
+        }
     } catch (const nx::IoError& e) {
         // An export: a stream that cannot be read is reported like any failure of
         // the file, and the program goes on.
@@ -432,7 +480,13 @@ void TNyomt::PdfMentesClick(QObject*) {
     if (writePdf(nx::qt::toCp1250(path), path, true)) g_.dialogs.message(this, kSaveDone);
 }
 
-int TNyomt::pageCount() { return nx::pageCountOf(g_.fs, shownFile_); }
+int TNyomt::pageCount() {
+    if (shownEscp_) {
+        nx::qt::BarProgress progress(*ProgressBar1);
+        return nx::escp::pageCount(g_.fs, shownFile_, *shownEscp_, progress);
+    }
+    return nx::pageCountOf(g_.fs, shownFile_);
+}
 
 void TNyomt::ReszletNyomtClick(QObject*) {
     QString text = QString::number(pageNumber_);
@@ -444,7 +498,7 @@ void TNyomt::ReszletNyomtClick(QObject*) {
         return;
     }
     g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-    g_.Nyomtat->Kikuldes(shownFile_, &*chosen);
+    g_.Nyomtat->Kikuldes(shownFile_, &*chosen, shownEscp_);
 }
 
 void TNyomt::KinyomtatClick(QObject*) {
@@ -458,15 +512,18 @@ void TNyomt::KinyomtatClick(QObject*) {
         }
         const std::set<int> page = {pageNumber_};
         g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-        g_.Nyomtat->Kikuldes(shownFile_, &page);
+        g_.Nyomtat->Kikuldes(shownFile_, &page, shownEscp_);
         return;
     }
     g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-    g_.Nyomtat->Kikuldes(shownFile_);
+    g_.Nyomtat->Kikuldes(shownFile_, nullptr, shownEscp_);
 }
 
-void TNyomt::openJob(const std::string& printStreamPath) {
+void TNyomt::openJob(const std::string& printStreamPath, const EscpJob& escp) {
     shownFile_ = printStreamPath;
+    if (shownEscp_.has_value() != escp.has_value() && !NyomtLista->picture.isNull())
+        NyomtLista->picture = QImage();  // the other format's page size: made anew
+    shownEscp_ = escp;
     g_.currentJobPath = printStreamPath;
 
     show();

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "forms/Globals.h"
+#include "forms/job_kind.h"
 #include "render/printer_output.h"
 
 class QCheckBox;
@@ -87,7 +88,9 @@ public:
     // Shows a converted print stream: the window non-modally, Label1 "Nyomtatási kép",
     // page 1, then the render. Closing the window tells the watch cycle, which
     // releases a job it handed over.
-    void openJob(const std::string& printStreamPath);
+    // With `escp`, the file is an ESC/P job (a watched folder's) and every output
+    // reads it so: its pages on A4, its text export, its PDF.
+    void openJob(const std::string& printStreamPath, const EscpJob& escp = std::nullopt);
 
     // The 1-based page the window shows.
     int pageNumber() const { return pageNumber_; }
@@ -128,7 +131,12 @@ private:
     void run(void (TNyomt::*handler)(QObject*), QObject* sender);
 
     Globals& g_;
+    // The shown job's text export into `target` (created, open): the line copy, or
+    // an ESC/P job's text.
+    void exportText(nx::TextFile& target);
+
     std::string shownFile_;
+    EscpJob shownEscp_;  // the shown file is an ESC/P job
     int pageNumber_ = 1;
 };
 

@@ -24,6 +24,8 @@
 #include "platform/qt/print_job.h"
 #include "render/page_choice.h"
 #include "render/printer_output.h"
+#include "escp/job.h"
+#include "platform/cp1250_utf8.h"
 
 namespace {
 
@@ -247,12 +249,17 @@ void TNyomtat::armWatch() {
     Timer1->start();
 }
 
-void TNyomtat::Kikuldes(std::string_view fileName, const std::set<int>* pages) {
+void TNyomtat::Kikuldes(std::string_view fileName, const std::set<int>* pages, const EscpJob& escp) {
     nx::qt::QtPrintJob printer(*g_.currentPrinter);
     std::optional<nx::ChosenPages> chosen;
     if (pages) chosen.emplace(printer, *pages);
     nx::PrintJob& job = chosen ? static_cast<nx::PrintJob&>(*chosen) : printer;
     nx::qt::BarProgress progress(*ProgressBar1);
+    if (escp) {
+        const int dpi = g_.currentPrinter->resolution();
+        nx::escp::printJob(g_.fs, fileName, job, *escp, nx::escp::Paper::a4(dpi, dpi), progress);
+        return;
+    }
     nx::RenderContext ctx{g_.fs, g_.settings, [this] { return ValtozoSormagassag->isChecked(); },
                           progress};
     try {
@@ -270,6 +277,10 @@ bool TNyomtat::variableLineHeight() const { return ValtozoSormagassag->isChecked
 void TNyomtat::Figyeles(QObject*) {
     Timer1->stop();
     setStatus(cp("Figyel\xe9s..."));
+    // What is wrong in the watched folders' file is told once per version of it; the
+    // other folders and the seven job paths go on.
+    for (const std::string& problem : g_.cycle.refreshFolders())
+        g_.services.errorBox(nx::utf8ToCp1250(nx::withFullStop(problem)));
     if (!g_.cycle.look()) {
         armWatch();
         return;
@@ -280,6 +291,13 @@ void TNyomtat::Figyeles(QObject*) {
     const nx::JobCycle::Decision next = g_.cycle.take(AzonnalNyomtat->isChecked(), progress);
     switch (next.step) {
         case nx::JobCycle::Step::Failed:
+            if (next.folder) {
+                // A watched folder's job: told once, left in its folder, and the
+                // watch goes on with the others.
+                g_.services.errorBox(nx::withFullStop(nx::utf8ToCp1250(next.job) + ": " +
+                                                      nx::ioMessage(next.code)));
+                break;
+            }
             // Nothing is printed, shown or deleted; the job stays for the next run,
             // and the program ends.
             g_.services.requestTermination();
@@ -287,11 +305,24 @@ void TNyomtat::Figyeles(QObject*) {
             return;
         case nx::JobCycle::Step::Show:
             setStatus(cp("Megjelen\xedt\xe9s..."));
-            g_.Nyomt->openJob(std::string(nx::JobCycle::workingCopy()));
+            g_.Nyomt->openJob(next.file, escpJobOf(next.folder));
             return;
         case nx::JobCycle::Step::Print:
             setStatus(cp("Nyomtat\xe1s..."));
-            Kikuldes(nx::JobCycle::workingCopy());
+            if (next.folder) {
+                try {
+                    Kikuldes(next.file, nullptr, escpJobOf(next.folder));
+                } catch (...) {
+                    // Kept in its folder and set aside until it changes; the error
+                    // is told (once) by the handler's box and the watch goes on.
+                    g_.cycle.printFailed();
+                    Label1->setText(cp("Figyel\xe9s..."));
+                    armWatch();
+                    throw;
+                }
+            } else {
+                Kikuldes(next.file);
+            }
             g_.cycle.printed();
             break;
         case nx::JobCycle::Step::Nothing:

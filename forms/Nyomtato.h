@@ -67,7 +67,8 @@ public:
     void BetuKiir();
     // Prints the print-stream file on the current printer as one print job;
     // an input/output error aborts the job and reaches the caller.
-    void Kikuldes(std::string_view fileName, const std::set<int>* pages = nullptr) override;
+    void Kikuldes(std::string_view fileName, const std::set<int>* pages = nullptr,
+                  const EscpJob& escp = std::nullopt) override;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     void armWatch() override;
     // The status label, repainted at once.

@@ -14,12 +14,13 @@ JobCycle::Decision decided(JobCycle::Step step) {
 
 }  // namespace
 
-bool JobCycle::look() {
+std::vector<std::string> JobCycle::refreshFolders() {
     std::vector<std::string> problems;
-    if (folderFile_.refresh(problems)) {
-        watch_.setFolders(folderFile_.folders());
-        folderProblems_.insert(folderProblems_.end(), problems.begin(), problems.end());
-    }
+    if (folderFile_.refresh(problems)) watch_.setFolders(folderFile_.folders());
+    return problems;
+}
+
+bool JobCycle::look() {
     found_ = watch_.choose(file_);
     return found_.has_value();
 }

@@ -46,14 +46,14 @@ public:
     explicit JobCycle(FileSystem& fs, JobWatch::Candidates candidates = paths::kJobCandidates)
         : fs_(fs), watch_(fs, candidates), file_(fs), folderFile_(fs) {}
 
-    // Whether a job is ready; it is then open for take(). Reads the folders file
-    // again first when it changed.
-    bool look();
-
-    // What was wrong in the folders file as last read (UTF-8), each version's told
-    // once: the caller shows them. Empty when nothing is new.
-    std::vector<std::string> takeFolderProblems() { return std::exchange(folderProblems_, {}); }
+    // Reads the folders file again when it changed (each cycle begins here). Returns
+    // what is wrong in the version read (UTF-8 messages, each version's told once):
+    // the caller shows them. Empty when nothing is new.
+    std::vector<std::string> refreshFolders();
     const std::vector<WatchedFolder>& folders() const { return folderFile_.folders(); }
+
+    // Whether a job is ready; it is then open for take().
+    bool look();
 
     // Copies the job look() found and decides. `printAtOnce` is the main window's
     // choice. A job taken again unchanged is released here (checked: a failure
@@ -90,7 +90,6 @@ private:
     std::string takenCopy_;             // its working copy
     bool takenFromFolder_ = false;
     FolderFile folderFile_;
-    std::vector<std::string> folderProblems_;
     Step pending_ = Step::Nothing;      // Print or Show while taken_ holds a job
 };
 

@@ -8,8 +8,7 @@
 
 namespace nx::qt {
 
-void savePdf(RenderContext& ctx, std::string_view dosPath, const QString& hostPath, int dpi,
-             bool landscape, const std::set<int>* pages) {
+void savePdf(const QString& hostPath, int dpi, const std::function<void(PrintJob&, int dpi)>& print) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(hostPath);
@@ -17,13 +16,20 @@ void savePdf(RenderContext& ctx, std::string_view dosPath, const QString& hostPa
     printer.setResolution(dpi);
     printer.setCreator(QStringLiteral("Norvexa"));
     QtPrintJob job(printer);
-    if (pages) {
-        ChosenPages chosen(job, *pages);
-        printStream(ctx, dosPath, chosen, landscape);
-    } else {
-        printStream(ctx, dosPath, job, landscape);
-    }
+    print(job, printer.resolution());
     if (!job.succeeded()) throw IoError(kDeviceWriteFault);
+}
+
+void savePdf(RenderContext& ctx, std::string_view dosPath, const QString& hostPath, int dpi,
+             bool landscape, const std::set<int>* pages) {
+    savePdf(hostPath, dpi, [&](PrintJob& job, int) {
+        if (pages) {
+            ChosenPages chosen(job, *pages);
+            printStream(ctx, dosPath, chosen, landscape);
+        } else {
+            printStream(ctx, dosPath, job, landscape);
+        }
+    });
 }
 
 }  // namespace nx::qt

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <set>
 #include <string_view>
 
@@ -17,5 +18,9 @@ namespace nx::qt {
 // whole or not written.
 void savePdf(RenderContext& ctx, std::string_view dosPath, const QString& hostPath, int dpi = 600,
              bool landscape = false, const std::set<int>* pages = nullptr);
+
+// The same for a job of another format: `print` prints it on the job it is given
+// (an ESC/P job); `dpi` is the PDF's resolution.
+void savePdf(const QString& hostPath, int dpi, const std::function<void(PrintJob&, int dpi)>& print);
 
 }  // namespace nx::qt
