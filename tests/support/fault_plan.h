@@ -21,7 +21,8 @@ namespace nx::test {
 inline constexpr FileOp kAllFileOps[] = {FileOp::Open,     FileOp::Create, FileOp::Read,
                                          FileOp::Write,    FileOp::Eof,    FileOp::Size,
                                          FileOp::Position, FileOp::Seek,   FileOp::Close,
-                                         FileOp::Delete,   FileOp::Probe};
+                                         FileOp::Delete,   FileOp::Probe,  FileOp::List,
+                                         FileOp::Replace};
 inline constexpr std::size_t kFileOpCount = std::size(kAllFileOps);
 
 // Case-insensitive "does the host path contain this name" (DOS names resolve
