@@ -16,6 +16,7 @@
 #include <climits>
 #include <optional>
 
+#include "forms/FigyeltMappak.h"
 #include "forms/NyomtUnit.h"
 #include "forms/WindowKit.h"
 #include "intake/intconv.h"
@@ -100,6 +101,9 @@ void TNyomtat::createControls() {
     KilepesGomb = button("&Program befejez\xe9se", 16, 384, 153, 25);
     StaticText2 = label("Norvexa 1.06 verzi\xf3", 16, 424, 106, 17);
     StaticText2->setAlignment(Qt::AlignCenter);
+    MappakGomb = button("&Mapp\xe1k...", 120, 324, 57, 21);
+    // Reached by its access key and the mouse; the Tab key's path stays the window's own.
+    MappakGomb->setFocusPolicy(Qt::ClickFocus);
 }
 
 void TNyomtat::fitCaptions() {
@@ -110,6 +114,13 @@ void TNyomtat::fitCaptions() {
                        static_cast<QWidget*>(AzonnalNyomtat), static_cast<QWidget*>(StaticText2)}) {
         nx::qt::fitWidth(w, kOuterWidth - 8);
     }
+    // The folders button keeps to the right of "Azonnal nyomtat" however wide a
+    // stand-in face makes either, and within the window.
+    nx::qt::fitWidth(MappakGomb);
+    const int right = kOuterWidth - 8;
+    const int x = std::max(MappakGomb->x(), AzonnalNyomtat->geometry().right() + 4);
+    MappakGomb->setGeometry(x, MappakGomb->y(), std::min(MappakGomb->width(), right - x),
+                            MappakGomb->height());
 }
 
 void TNyomtat::setTabPath() {
@@ -134,6 +145,7 @@ void TNyomtat::connectHandlers() {
     connect(LegutobbiNyGomb, &QPushButton::clicked, this,
             dispatch(&TNyomtat::LegutobbiNyGombClick));
     connect(Timer1, &QTimer::timeout, this, dispatch(&TNyomtat::Figyeles));
+    connect(MappakGomb, &QPushButton::clicked, this, dispatch(&TNyomtat::MappakGombClick));
     // The user's change of the box is stored at once, so the next activation keeps it.
     connect(ValtozoSormagassag, &QCheckBox::toggled, this, [this](bool on) {
         if ((g_.settings.variableLineHeight != 0) != on)
@@ -206,6 +218,12 @@ void TNyomtat::KilepesGombClick(QObject*) { g_.services.requestTermination(); }
 void TNyomtat::LegutobbiNyGombClick(QObject*) {
     setStatus(cp("Megjelen\xedt\xe9s..."));
     g_.Nyomt->openJob(std::string(nx::paths::kLastJobCopy));
+}
+
+void TNyomtat::MappakGombClick(QObject*) {
+    // OK writes the folders file; the watch reads it again at its next cycle.
+    TFigyeltMappak window(g_, this);
+    window.exec();
 }
 
 void TNyomtat::MaskEdit1Exit(QObject*) {

@@ -44,6 +44,8 @@ public:
     QPushButton* KilepesGomb;
     QLabel* StaticText2;
     QTimer* Timer1;        // the watch timer, used as a one-shot
+    // Beyond the window's design: opens "Figyelt mappák", beside "Azonnal nyomtat".
+    QPushButton* MappakGomb;
 
     // Event handlers (each runs through the dispatcher).
     void FormCreate(QObject* sender);
@@ -52,6 +54,7 @@ public:
     void NyomtSetupClick(QObject* sender);
     void KilepesGombClick(QObject* sender);
     void LegutobbiNyGombClick(QObject* sender);
+    void MappakGombClick(QObject* sender);
     void MaskEdit1Exit(QObject* sender);
     void MaskEdit2Exit(QObject* sender);
     void Edit1Exit(QObject* sender);

@@ -93,7 +93,7 @@ std::string folderProblem(FileSystem& fs, const WatchedFolder& folder) {
     return {};
 }
 
-FolderList parseFolders(FileSystem& fs, std::string_view text) {
+FolderList parseFolders(FileSystem& fs, std::string_view text, bool checkFolders) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte order mark
     std::vector<Section> sections;
     FolderList out;
@@ -129,7 +129,7 @@ FolderList parseFolders(FileSystem& fs, std::string_view text) {
     std::vector<std::string> watched;  // host directories taken so far
     for (Section& s : sections) {
         if (!s.hasPath) s.problems.push_back("hiányzik az utvonal");
-        if (s.problems.empty()) {
+        if (s.problems.empty() && checkFolders) {
             if (std::string why = folderProblem(fs, s.folder); !why.empty()) s.problems.push_back(why);
         }
         if (s.problems.empty()) {
@@ -167,7 +167,7 @@ std::string formatFolders(const std::vector<WatchedFolder>& folders) {
     return text;
 }
 
-FolderList loadFolders(FileSystem& fs) {
+FolderList loadFolders(FileSystem& fs, bool checkFolders) {
     ByteFile file(fs);
     file.assign(kFoldersFile);
     const ResultCode rc = file.reset();
@@ -191,7 +191,7 @@ FolderList loadFolders(FileSystem& fs) {
         text.append(reinterpret_cast<const char*>(block), got);
     }
     (void)file.close();  // read only: its result changes nothing
-    return parseFolders(fs, text);
+    return parseFolders(fs, text, checkFolders);
 }
 
 ResultCode saveFolders(FileSystem& fs, const std::vector<WatchedFolder>& folders) {

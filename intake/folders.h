@@ -47,15 +47,17 @@ bool isFolderPath(std::string_view path);
 // form, a folder that cannot be listed, or the service's own directory.
 std::string folderProblem(FileSystem& fs, const WatchedFolder& folder);
 
-// Reads the text of a folders file. Each folder's directory is checked on `fs`.
-FolderList parseFolders(FileSystem& fs, std::string_view text);
+// Reads the text of a folders file. Each folder's directory is checked on `fs`
+// (folderProblem) unless `checkFolders` is false: the settings window lists a folder
+// that cannot be reached now, and refuses it only when OK is pressed.
+FolderList parseFolders(FileSystem& fs, std::string_view text, bool checkFolders = true);
 
 // The text of a folders file holding `folders` (CR LF lines, sections mappa1, ...).
 std::string formatFolders(const std::vector<WatchedFolder>& folders);
 
 // Reads "c:\norvexa\mappak.ini": a missing file is no folders; a file that cannot
 // be read is one problem and no folders.
-FolderList loadFolders(FileSystem& fs);
+FolderList loadFolders(FileSystem& fs, bool checkFolders = true);
 
 // Writes the folders file whole or not at all: into a temporary file beside it,
 // then put in its place. Returns the result code of the step that failed (the old

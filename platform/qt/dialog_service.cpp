@@ -3,6 +3,7 @@
 #include "platform/title.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -67,6 +68,13 @@ bool QtDialogService::input(QWidget* parent, const QString& caption, const QStri
 bool QtDialogService::printerSetup(QWidget* parent, QPrinter& printer) {
     QPrintDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogService::chooseFolder(QWidget* parent, const QString& caption, QString& path) {
+    const QString chosen = QFileDialog::getExistingDirectory(parent, caption, path);
+    if (chosen.isEmpty()) return false;
+    path = chosen;
+    return true;
 }
 
 }  // namespace nx::qt

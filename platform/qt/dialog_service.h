@@ -23,6 +23,8 @@ public:
     // The printer setup dialog on `printer`; true when confirmed (the printer then
     // holds the chosen destination).
     virtual bool printerSetup(QWidget* parent, QPrinter& printer) = 0;
+    // A folder chooser starting at `path`; true when one was chosen (in `path`).
+    virtual bool chooseFolder(QWidget* parent, const QString& caption, QString& path) = 0;
 };
 
 // Qt's QMessageBox, QInputDialog and QPrintDialog.
@@ -33,6 +35,7 @@ public:
     bool input(QWidget* parent, const QString& caption, const QString& prompt, QString& value,
                int maxLength) override;
     bool printerSetup(QWidget* parent, QPrinter& printer) override;
+    bool chooseFolder(QWidget* parent, const QString& caption, QString& path) override;
 };
 
 }  // namespace nx::qt

@@ -38,6 +38,9 @@ public:
     QString pdfPath;
     int printerSetups = 0;
 
+    // Folder chooser: the answers in order (nullopt: cancelled); none left: cancelled.
+    std::deque<std::optional<QString>> folderAnswers;
+
     // Runs while a message or error box would be shown (e.g. to check state then).
     std::function<void()> onBox;
 
@@ -66,6 +69,15 @@ public:
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdfPath);
         }
+        return true;
+    }
+    bool chooseFolder(QWidget*, const QString&, QString& path) override {
+        if (folderAnswers.empty() || !folderAnswers.front()) {
+            if (!folderAnswers.empty()) folderAnswers.pop_front();
+            return false;
+        }
+        path = *folderAnswers.front();
+        folderAnswers.pop_front();
         return true;
     }
 };

@@ -1,0 +1,235 @@
+#include "forms/FigyeltMappak.h"
+
+#include <QButtonGroup>
+#include <algorithm>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "forms/WindowKit.h"
+#include "intake/paths.h"
+
+namespace {
+
+const int kPins[] = {24, 9};
+const int kCodePages[] = {437, 850, 852};
+
+QString u8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+TFigyeltMappak::TFigyeltMappak(Globals& g, QWidget* parent) : QDialog(parent), g_(g) {
+    setWindowTitle(QStringLiteral("Figyelt mappák"));
+    nx::qt::styleWindow(*this, true);
+    setFixedSize(420, 334);
+    createControls();
+    // The syntax of the file is checked here; a folder that cannot be reached now
+    // stays in the list, and OK refuses it.
+    const nx::FolderList list = nx::loadFolders(g_.fs, false);
+    folders_ = list.folders;
+    fill();
+    if (!list.problems.empty()) {
+        QString text = QStringLiteral("Ezek a bejegyzések hibásak, mentéskor kimaradnak:");
+        for (const std::string& p : list.problems) text += QLatin1Char('\n') + u8(p);
+        message(text);
+    }
+    if (!folders_.empty()) Lista->setCurrentRow(0);
+}
+
+void TFigyeltMappak::createControls() {
+    auto label = [this](const QString& text, int x, int y, int w) {
+        auto* l = new QLabel(text, this);
+        l->setGeometry(x, y, w, 13);
+        return l;
+    };
+    auto button = [this](const QString& text, int x, int y, int w) {
+        auto* b = new QPushButton(text, this);
+        b->setGeometry(x, y, w, 25);
+        b->setAutoDefault(false);
+        return b;
+    };
+    LabelLista = label(QStringLiteral("&Figyelt mappák:"), 8, 8, 200);
+    Lista = new QListWidget(this);
+    Lista->setGeometry(8, 24, 404, 116);
+    LabelLista->setBuddy(Lista);
+    Hozzaadas = button(QStringLiteral("&Hozzáadás"), 8, 146, 95);
+    Modositas = button(QStringLiteral("Mó&dosítás"), 111, 146, 95);
+    Torles = button(QStringLiteral("&Törlés"), 214, 146, 95);
+
+    LabelMappa = label(QStringLiteral("&Mappa (C:\\... vagy teljes útvonal):"), 8, 184, 300);
+    Utvonal = new QLineEdit(this);
+    Utvonal->setGeometry(8, 200, 310, 21);
+    Utvonal->setMaxLength(255);
+    LabelMappa->setBuddy(Utvonal);
+    Tallozas = button(QStringLiteral("T&allózás..."), 326, 198, 86);
+
+    LabelTipus = label(QStringLiteral("Nyomtató tí&pusa:"), 8, 232, 150);
+    Tipus = new QComboBox(this);
+    Tipus->setGeometry(8, 248, 150, 21);
+    Tipus->addItems({QStringLiteral("24 tűs (ESC/P 2)"), QStringLiteral("9 tűs (FX)")});
+    LabelTipus->setBuddy(Tipus);
+    LabelKodlap = label(QStringLiteral("&Kódlap:"), 170, 232, 80);
+    Kodlap = new QComboBox(this);
+    Kodlap->setGeometry(170, 248, 80, 21);
+    Kodlap->addItems({QStringLiteral("437"), QStringLiteral("850"), QStringLiteral("852")});
+    LabelKodlap->setBuddy(Kodlap);
+    Nyomtatas = new QRadioButton(QStringLiteral("Nyomtatás a&zonnal"), this);
+    Nyomtatas->setGeometry(262, 236, 150, 17);
+    Elonezet = new QRadioButton(QStringLiteral("&Előnézet"), this);
+    Elonezet->setGeometry(262, 256, 150, 17);
+    Nyomtatas->setChecked(true);
+
+    OkGomb = button(QStringLiteral("OK"), 254, 298, 75);
+    OkGomb->setDefault(true);
+    MegseGomb = button(QStringLiteral("Mégse"), 337, 298, 75);
+
+    for (QWidget* w : {static_cast<QWidget*>(LabelLista), static_cast<QWidget*>(Hozzaadas),
+                       static_cast<QWidget*>(Modositas), static_cast<QWidget*>(Torles),
+                       static_cast<QWidget*>(LabelMappa), static_cast<QWidget*>(Tallozas),
+                       static_cast<QWidget*>(LabelTipus), static_cast<QWidget*>(LabelKodlap),
+                       static_cast<QWidget*>(Nyomtatas), static_cast<QWidget*>(Elonezet)})
+        nx::qt::fitWidth(w, 412);
+
+    connect(Hozzaadas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::HozzaadasClick); });
+    connect(Modositas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::ModositasClick); });
+    connect(Torles, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::TorlesClick); });
+    connect(Tallozas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::TallozasClick); });
+    connect(Lista, &QListWidget::currentRowChanged, this, [this] { run(&TFigyeltMappak::ListaChange); });
+    connect(OkGomb, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::OkGombClick); });
+    connect(MegseGomb, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFigyeltMappak::run(void (TFigyeltMappak::*handler)()) {
+    g_.dispatcher.run([this, handler] { (this->*handler)(); });
+}
+
+void TFigyeltMappak::message(const QString& text) { g_.dialogs.message(this, text); }
+
+void TFigyeltMappak::fill() {
+    const int row = Lista->currentRow();
+    Lista->blockSignals(true);
+    Lista->clear();
+    for (const nx::WatchedFolder& f : folders_) {
+        Lista->addItem(u8(f.path) + QStringLiteral("  —  %1 tűs, %2, %3")
+                                        .arg(f.pins)
+                                        .arg(f.codePage)
+                                        .arg(f.preview ? QStringLiteral("előnézet") : QStringLiteral("nyomtatás")));
+    }
+    Lista->setCurrentRow(std::min(row, static_cast<int>(folders_.size()) - 1));
+    Lista->blockSignals(false);
+}
+
+nx::WatchedFolder TFigyeltMappak::edited() const {
+    nx::WatchedFolder f;
+    const QByteArray path = Utvonal->text().trimmed().toUtf8();
+    f.path = path.toStdString();
+    f.pins = kPins[std::max(0, Tipus->currentIndex())];
+    f.codePage = kCodePages[std::max(0, Kodlap->currentIndex())];
+    f.preview = Elonezet->isChecked();
+    return f;
+}
+
+void TFigyeltMappak::showFolder(const nx::WatchedFolder& f) {
+    Utvonal->setText(u8(f.path));
+    Tipus->setCurrentIndex(f.pins == 9 ? 1 : 0);
+    Kodlap->setCurrentIndex(f.codePage == 850 ? 1 : f.codePage == 852 ? 2 : 0);
+    (f.preview ? Elonezet : Nyomtatas)->setChecked(true);
+}
+
+void TFigyeltMappak::ListaChange() {
+    const int row = Lista->currentRow();
+    if (row >= 0 && row < static_cast<int>(folders_.size())) showFolder(folders_[static_cast<std::size_t>(row)]);
+}
+
+void TFigyeltMappak::HozzaadasClick() {
+    const nx::WatchedFolder f = edited();
+    if (f.path.empty()) {
+        message(QStringLiteral("Adja meg a mappát!"));
+        return;
+    }
+    if (folders_.size() >= nx::kMaxFolders) {
+        message(QStringLiteral("Legfeljebb %1 mappa figyelhető.").arg(nx::kMaxFolders));
+        return;
+    }
+    folders_.push_back(f);
+    fill();
+    Lista->setCurrentRow(static_cast<int>(folders_.size()) - 1);
+}
+
+void TFigyeltMappak::ModositasClick() {
+    const int row = Lista->currentRow();
+    if (row < 0 || row >= static_cast<int>(folders_.size())) {
+        message(QStringLiteral("Válasszon mappát a listából!"));
+        return;
+    }
+    const nx::WatchedFolder f = edited();
+    if (f.path.empty()) {
+        message(QStringLiteral("Adja meg a mappát!"));
+        return;
+    }
+    folders_[static_cast<std::size_t>(row)] = f;
+    fill();
+}
+
+void TFigyeltMappak::TorlesClick() {
+    const int row = Lista->currentRow();
+    if (row < 0 || row >= static_cast<int>(folders_.size())) {
+        message(QStringLiteral("Válasszon mappát a listából!"));
+        return;
+    }
+    folders_.erase(folders_.begin() + row);
+    fill();
+    ListaChange();
+}
+
+void TFigyeltMappak::TallozasClick() {
+    // The chooser shows host folders; one on drive C is written the DOS way.
+    QString path = Utvonal->text().trimmed();
+    if (path.isEmpty() || nx::isFolderPath(path.toUtf8().toStdString()))
+        path = QString::fromStdString(g_.fs.hostPath(path.isEmpty() ? "c:\\" : path.toUtf8().toStdString()));
+    if (!g_.dialogs.chooseFolder(this, QStringLiteral("Figyelt mappa"), path)) return;
+    const QString driveC = QDir::cleanPath(QString::fromStdString(g_.fs.drives().driveC()));
+    const QString chosen = QDir::cleanPath(path);
+    if (chosen.compare(driveC, Qt::CaseInsensitive) == 0 ||
+        chosen.startsWith(driveC + QLatin1Char('/'), Qt::CaseInsensitive)) {
+        QString rest = chosen.mid(driveC.size());
+        rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        path = QStringLiteral("C:") + (rest.isEmpty() ? QStringLiteral("\\") : rest.toUpper());
+    } else {
+        path = QDir::toNativeSeparators(chosen);
+    }
+    Utvonal->setText(path);
+}
+
+void TFigyeltMappak::OkGombClick() {
+    // A folder typed in but not added yet is what the user means to add.
+    const nx::WatchedFolder typed = edited();
+    if (!typed.path.empty() && Lista->currentRow() < 0 &&
+        std::none_of(folders_.begin(), folders_.end(), [&](const auto& f) { return f.path == typed.path; })) {
+        HozzaadasClick();
+    }
+    std::vector<std::string> hosts;
+    for (const nx::WatchedFolder& f : folders_) {
+        if (const std::string why = nx::folderProblem(g_.fs, f); !why.empty()) {
+            message(u8(why));
+            return;
+        }
+        std::string host = g_.fs.hostPath(f.path);
+        while (host.size() > 1 && (host.back() == '/' || host.back() == '\\')) host.pop_back();
+        if (std::find(hosts.begin(), hosts.end(), host) != hosts.end()) {
+            message(QStringLiteral("Ez a mappa kétszer szerepel: ") + u8(f.path));
+            return;
+        }
+        hosts.push_back(host);
+    }
+    if (const int rc = nx::saveFolders(g_.fs, folders_)) {
+        message(QString::fromLatin1(nx::kFoldersFileShown.data(), static_cast<qsizetype>(nx::kFoldersFileShown.size())) +
+                QStringLiteral(" IO hiba: ") + QString::number(rc));
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,64 @@
+// The "Figyelt mappák" window: the watched folders of other DOS programs, their
+// printer family, code page and print or preview choice. It edits a copy of the
+// list; OK checks every folder and writes "c:\norvexa\mappak.ini" whole (the watch
+// takes it at its next cycle), Mégse leaves everything as it was. The rules of the
+// file live in intake/folders.
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "forms/Globals.h"
+#include "intake/folders.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+class TFigyeltMappak final : public QDialog {
+public:
+    TFigyeltMappak(Globals& g, QWidget* parent);
+
+    // Controls, in the window's order.
+    QLabel* LabelLista;
+    QListWidget* Lista;
+    QPushButton* Hozzaadas;
+    QPushButton* Modositas;
+    QPushButton* Torles;
+    QLabel* LabelMappa;
+    QLineEdit* Utvonal;
+    QPushButton* Tallozas;
+    QLabel* LabelTipus;
+    QComboBox* Tipus;   // 24 pins, 9 pins
+    QLabel* LabelKodlap;
+    QComboBox* Kodlap;  // 437, 850, 852
+    QRadioButton* Nyomtatas;
+    QRadioButton* Elonezet;
+    QPushButton* OkGomb;
+    QPushButton* MegseGomb;
+
+    // The list as the window holds it (not yet written).
+    const std::vector<nx::WatchedFolder>& folders() const { return folders_; }
+
+    void HozzaadasClick();
+    void ModositasClick();
+    void TorlesClick();
+    void TallozasClick();
+    void ListaChange();
+    void OkGombClick();
+
+private:
+    void createControls();
+    void fill();
+    nx::WatchedFolder edited() const;
+    void showFolder(const nx::WatchedFolder& folder);
+    void message(const QString& text);
+    void run(void (TFigyeltMappak::*handler)());
+
+    Globals& g_;
+    std::vector<nx::WatchedFolder> folders_;
+};

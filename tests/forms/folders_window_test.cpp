@@ -1,0 +1,138 @@
+// The "Figyelt mappák" window driven from the keyboard as a user drives it: access
+// keys, typing, Enter and Esc, on a real drive C.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/program.h"
+#include "forms/FigyeltMappak.h"
+#include "forms/Nyomtato.h"
+#include "intake/folders.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/temp_drive.h"
+
+namespace {
+
+class FoldersWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        drive.mkdir("C:\\IRODA\\NYOMTAT");
+        program = std::make_unique<nx::app::Program>(nx::DriveTable(drive.root().string()), dialogs,
+                                                     "norvexa");
+        program->mainWindow().show();
+        QCoreApplication::processEvents();
+        dialogs.messages.clear();
+    }
+    void TearDown() override { program.reset(); }
+
+    // Alt and `k` on the focused control of the active window `w`.
+    static void alt(QWidget& w, int k) { press(w, k, Qt::AltModifier); }
+    static void press(QWidget& w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == w.windowHandle(); }, 2000));
+        QWidget* target = w.focusWidget() ? w.focusWidget() : &w;
+        QTest::keyClick(target, static_cast<Qt::Key>(k), mods);
+        QTest::qWait(250);  // a button pressed by its access key clicks after its animation
+    }
+    // Opens the window with Alt+M on the main window and runs `steps` in it; true
+    // when the window was shown and has closed.
+    bool inWindow(const std::function<void(TFigyeltMappak&)>& steps) {
+        bool shown = false;
+        QWidget& main = program->mainWindow();
+        main.activateWindow();
+        if (!QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == main.windowHandle(); }, 2000))
+            return false;
+        // Looked for from inside the window's own loop once it is shown.
+        QTimer poll;
+        poll.setInterval(50);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* w = dynamic_cast<TFigyeltMappak*>(QApplication::activeModalWidget());
+            if (!w || shown) return;
+            shown = true;
+            poll.stop();
+            steps(*w);
+            if (w->isVisible()) w->reject();  // a failed step leaves no window behind
+        });
+        poll.start();
+        QTest::keyClick(main.focusWidget() ? main.focusWidget() : &main, Qt::Key_M, Qt::AltModifier);
+        (void)QTest::qWaitFor([&] { return shown && !QApplication::activeModalWidget(); }, 10000);
+        return shown && !QApplication::activeModalWidget();
+    }
+    std::string file() { return drive.read("c:\\norvexa\\mappak.ini"); }
+
+    nx::test::TempDrive drive;
+    nx::test::ScriptedDialogs dialogs;
+    std::unique_ptr<nx::app::Program> program;
+};
+
+TEST_F(FoldersWindow, AFolderAddedFromTheKeyboardIsWrittenShownAgainAndMegseChangesNothing) {
+    const QRect azonnal = program->mainWindow().AzonnalNyomtat->geometry();
+    const QRect mappak = program->mainWindow().MappakGomb->geometry();
+    EXPECT_FALSE(azonnal.intersects(mappak));
+    EXPECT_LE(mappak.right(), program->mainWindow().width());
+
+    ASSERT_TRUE(inWindow([&](TFigyeltMappak& w) {
+        EXPECT_EQ(w.windowTitle(), QStringLiteral("Figyelt mappák"));
+        alt(w, Qt::Key_M);  // the folder field
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("C:\\IRODA\\NYOMTAT"));
+        alt(w, Qt::Key_P);  // printer family: 9 pins
+        press(w, Qt::Key_Down);
+        alt(w, Qt::Key_K);  // code page: 852
+        press(w, Qt::Key_Down);
+        press(w, Qt::Key_Down);
+        alt(w, Qt::Key_E);  // shown in the preview
+        alt(w, Qt::Key_H);  // added
+        EXPECT_EQ(w.Lista->count(), 1);
+        press(w, Qt::Key_Return);  // OK
+    }));
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front().toStdString();
+    EXPECT_EQ(file(), "[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\ntipus=9\r\nkodlap=852\r\n"
+                      "muvelet=elonezet\r\n");
+    // The watch takes it at its next cycle.
+    program->globals().cycle.refreshFolders();
+    ASSERT_EQ(program->globals().cycle.folders().size(), 1u);
+
+    // Reopened: the folder is listed and shown; a second one added, then Esc.
+    ASSERT_TRUE(inWindow([&](TFigyeltMappak& w) {
+        ASSERT_EQ(w.Lista->count(), 1);
+        EXPECT_EQ(w.Utvonal->text(), QStringLiteral("C:\\IRODA\\NYOMTAT"));
+        EXPECT_EQ(w.Kodlap->currentText(), QStringLiteral("852"));
+        alt(w, Qt::Key_M);
+        QTest::keyClick(w.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("C:\\IRODA"));
+        alt(w, Qt::Key_H);
+        EXPECT_EQ(w.Lista->count(), 2);
+        press(w, Qt::Key_Escape);  // Mégse
+    }));
+    EXPECT_EQ(file(), "[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\ntipus=9\r\nkodlap=852\r\n"
+                      "muvelet=elonezet\r\n");
+}
+
+TEST_F(FoldersWindow, AFolderThatCannotBeReachedIsRefusedOnOkAndNothingIsWritten) {
+    ASSERT_TRUE(inWindow([&](TFigyeltMappak& w) {
+        alt(w, Qt::Key_M);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("C:\\NINCS"));
+        alt(w, Qt::Key_H);
+        press(w, Qt::Key_Return);
+        EXPECT_TRUE(w.isVisible());  // still open: the user may mend it
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0], QStringLiteral("a mappa nem érhető el: C:\\NINCS"));
+        alt(w, Qt::Key_T);  // Törlés
+        EXPECT_EQ(w.Lista->count(), 0);
+        press(w, Qt::Key_Escape);
+    }));
+    EXPECT_FALSE(std::filesystem::exists(drive.host("c:\\norvexa\\mappak.ini")));
+}
+
+}  // namespace
