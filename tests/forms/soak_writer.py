@@ -9,6 +9,10 @@ that closes its print file only later. A job carries a unique id, one
 token per line and an end marker, so that a print of part of it can be told from a
 print of all of it. The whole job is also saved under SENT_DIR/<id> once written.
 
+With --folder, the writer is another DOS program printing ESC/P into a watched
+folder instead: each job is a new file there (<id>.PRN), written the same way, and
+the next job does not wait for the service.
+
 Lines on standard output:
   DONE <writer> <count>            every job written
   CUT <id> <chunk>                 the job file vanished before chunk <chunk> was
@@ -24,16 +28,16 @@ import time
 ALNUM = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"
 
 
-def make_job(job_id, rnd):
+def make_job(job_id, rnd, escp=False):
     """The job's bytes, in the host code page: token lines, a box-drawn rule, an
-    accented line, a form feed somewhere inside."""
+    accented line, a form feed somewhere inside (ESC/P: after a printer reset)."""
     lines = ["JOB-%s-BEGIN" % job_id]
     count = rnd.randint(8, 14)
     for k in range(1, count + 1):
         body = "".join(rnd.choice(ALNUM) for _ in range(rnd.randint(10, 30)))
         lines.append("%s/L%02d/%s" % (job_id, k, body))
     lines.append("END-%s" % job_id)
-    out = bytearray()
+    out = bytearray(b"\x1b@\x1bt\x01" if escp else b"")
     form_feed_at = rnd.randint(2, count)
     for i, line in enumerate(lines):
         if i == form_feed_at:
@@ -54,7 +58,8 @@ def same_file(path, ino):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--path", required=True, help="the job file to write")
+    ap.add_argument("--path", help="the job file to write")
+    ap.add_argument("--folder", help="the watched folder to write ESC/P jobs into")
     ap.add_argument("--sent", required=True, help="directory for the whole jobs")
     ap.add_argument("--writer", required=True)
     ap.add_argument("--count", type=int, required=True)
@@ -70,10 +75,11 @@ def main():
     pause = args.pause_ms / 1000.0
     for i in range(args.count):
         job_id = "%s-%03d" % (args.writer, i)
-        data = make_job(job_id, rnd)
+        data = make_job(job_id, rnd, escp=bool(args.folder))
+        path = os.path.join(args.folder, job_id.upper() + ".PRN") if args.folder else args.path
 
         deadline = time.monotonic() + args.timeout
-        while os.path.exists(args.path):
+        while os.path.exists(path):
             if time.monotonic() > deadline:
                 print("STUCK %s" % job_id, flush=True)
                 return 2
@@ -83,17 +89,17 @@ def main():
         first = data.index(b"\r\n") + 2
         cuts = sorted(rnd.sample(range(first, len(data)), args.chunks - 1))
         bounds = [0] + cuts + [len(data)]
-        fd = os.open(args.path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+        fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
         ino = os.fstat(fd).st_ino
         for k in range(len(bounds) - 1):
             if k > 0:
                 time.sleep(pause)
-                if not same_file(args.path, ino):
+                if not same_file(path, ino):
                     print("CUT %s %d" % (job_id, k + 1), flush=True)
             os.write(fd, data[bounds[k]:bounds[k + 1]])
         if args.hold_ms > 0:
             time.sleep(rnd.uniform(0, args.hold_ms) / 1000.0)
-        if not same_file(args.path, ino):
+        if not same_file(path, ino):
             print("CUT %s %d" % (job_id, len(bounds)), flush=True)
         os.close(fd)
         with open(os.path.join(args.sent, job_id), "wb") as f:
