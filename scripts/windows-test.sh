@@ -156,12 +156,18 @@ while read -r d; do
 done < "$out/drive-layout.txt"
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norvexa' >/dev/null 2>&1 ||
     fail "the installer did not register its uninstaller"
+# An upgrade (the installer run again) leaves the user's watched folders alone.
+folders_ini=$'[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\ntipus=9\r\nkodlap=852\r\nmuvelet=elonezet\r\n'
+printf '%s' "$folders_ini" > "$drive_c/norvexa/mappak.ini"
+wine "$setup" /S >> "$log" 2>&1 || fail "the installer failed on an upgrade"
+wineserver -w
+[[ $(cat "$drive_c/norvexa/mappak.ini") == "$folders_ini" ]] || fail "the upgrade changed c:\\norvexa\\mappak.ini"
 # The uninstaller runs from a copy of itself and returns at once: wait for the prefix.
 wine "$prog/uninstall.exe" /S >> "$log" 2>&1 || fail "the uninstaller failed"
 wineserver -w
 [[ ! -e $prog ]] || fail "the uninstaller left $(ls "$prog")"
 [[ ! -e $start_menu/Norvexa.lnk ]] && ! startup_entry || fail "the uninstaller left the entries"
-[[ -f $drive_c/norvexa/CONFIG.DTA && -f $drive_c/norvexa/legutobb.txt ]] ||
+[[ -f $drive_c/norvexa/CONFIG.DTA && -f $drive_c/norvexa/legutobb.txt && -f $drive_c/norvexa/mappak.ini ]] ||
     fail "the uninstaller removed the user's files in c:\\norvexa"
-say "installer: installed (programs, entries, directories) and uninstalled (user's files kept)"
+say "installer: installed (programs, entries, directories), upgraded (mappak.ini kept) and uninstalled (user's files kept)"
 say "stage took $((SECONDS - stage_start)) s"

@@ -7,6 +7,7 @@
 #include "intake/folders.h"
 #include "platform/memory_backend.h"
 #include "tests/support/fault_plan.h"
+#include "tests/support/temp_drive.h"
 
 namespace nx {
 namespace {
@@ -177,6 +178,41 @@ TEST_F(FolderCycle, AJobHeldByItsWriterWaitsAndAFailedOneIsSetAsideUntilItChange
     EXPECT_EQ(d.job, "C:\\UJ\\X");
     cycle.printed();
     EXPECT_FALSE(memory.exists("/c/uj/X"));
+}
+
+// The same on the real file system of this platform (on Windows the writer's share
+// mode tells whether it is done), with a service stopped and started again between.
+TEST(FolderOnDisk, AJobHeldByItsWriterWaitsAndOneLeftAtAStopIsPrintedOnceAtTheNextStart) {
+    test::TempDrive drive;
+    drive.mkdir("C:\\IRODA\\NYOMTAT");
+    FileSystem& fs = drive.fs();
+    ASSERT_EQ(saveFolders(fs, {{"C:\\IRODA\\NYOMTAT", 24, 852, false}}), kOk);
+    drive.write("C:\\IRODA\\NYOMTAT\\JOB.PRN", "\x1b@first part");
+    FileBackend& system = fs.backend();
+    FileBackend::Handle writer = -1;
+    ASSERT_EQ(system.open(drive.host("C:\\IRODA\\NYOMTAT\\JOB.PRN"), Access::Write, false, writer), kOk);
+    NoProgress progress;
+    {
+        JobCycle running{fs};
+        running.refreshFolders();
+        EXPECT_FALSE(running.look());  // its writer holds it
+        EXPECT_FALSE(running.look());  // however long
+        ASSERT_EQ(system.write(writer, 12, ", second part", 13), kOk);
+        ASSERT_EQ(system.close(writer), kOk);
+        ASSERT_TRUE(running.look());
+        EXPECT_EQ(running.take(true, progress).step, JobCycle::Step::Print);
+        // The service stops here, before the print.
+    }
+    EXPECT_TRUE(drive.exists("C:\\IRODA\\NYOMTAT\\JOB.PRN"));
+    JobCycle restarted{fs};
+    restarted.refreshFolders();
+    ASSERT_TRUE(restarted.look());
+    const JobCycle::Decision d = restarted.take(true, progress);
+    ASSERT_EQ(d.step, JobCycle::Step::Print);
+    EXPECT_EQ(drive.read(std::string(paths::kFolderWorkingCopy)), "\x1b@first part, second part");
+    restarted.printed();
+    EXPECT_FALSE(drive.exists("C:\\IRODA\\NYOMTAT\\JOB.PRN"));
+    EXPECT_FALSE(restarted.look());
 }
 
 }  // namespace
