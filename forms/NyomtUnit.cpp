@@ -238,26 +238,6 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
     if (g_.previewText.isOpen()) (void)g_.previewText.close();
     g_.previewText.assign(fileName);
     if (NyomtLista->picture.isNull()) prepareImage();
-    if (shownEscp_) {
-        QImage& image = NyomtLista->picture;
-        nx::qt::BarProgress progress(*ProgressBar1);
-        QPainter painter(&image);
-        nx::qt::PainterSurface surface(painter, screenDpiY(), windowColour());
-        try {
-            (void)nx::escp::renderPage(g_.fs, fileName, pageNumber_, surface, *shownEscp_,
-                                       nx::escp::Paper::a4(screenDpiY(), screenDpiY()), progress);
-        } catch (...) {
-            surface.flush();
-            painter.end();
-            NyomtLista->update();
-            throw;
-        }
-        surface.flush();
-        painter.end();
-        NyomtLista->update();
-        Kinyomtat->setFocus(Qt::OtherFocusReason);
-        return;
-    }
 
     nx::qt::BarProgress progress(*ProgressBar1);
     nx::RenderContext ctx = renderContext(progress);
@@ -266,10 +246,14 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
         QPainter painter(&image);
         nx::qt::PainterSurface surface(painter, screenDpiY(), windowColour());
         try {
-            // A byte that cannot be read ends the page there and the program.
-            if (nx::renderPreviewPage(ctx, fileName, pageNumber_, surface, image.width(),
-                                      image.height()) != 0)
+            if (shownEscp_) {
+                (void)nx::escp::renderPage(g_.fs, fileName, pageNumber_, surface, *shownEscp_,
+                                           nx::escp::Paper::a4(screenDpiY(), screenDpiY()), progress);
+            } else if (nx::renderPreviewPage(ctx, fileName, pageNumber_, surface, image.width(),
+                                             image.height()) != 0) {
+                // A byte that cannot be read ends the page there and the program.
                 g_.services.requestTermination();
+            }
         } catch (...) {
             // What was drawn before the failure stays visible.
             surface.flush();

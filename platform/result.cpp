@@ -21,5 +21,6 @@ std::string withFullStop(std::string message) {
 }
 
 IoError::IoError(int code) : std::runtime_error(ioMessage(code)), code_(code) {}
+IoError::IoError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
 
 }  // namespace nx

@@ -43,6 +43,8 @@ std::string withFullStop(std::string message);
 class IoError : public std::runtime_error {
 public:
     explicit IoError(int code);
+    // The same code with a message of its own.
+    IoError(int code, const std::string& message);
     int code() const noexcept { return code_; }
 
 private:

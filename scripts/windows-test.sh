@@ -81,6 +81,18 @@ pages=$(pdfinfo "$pdf" | sed -n 's/^Pages: *//p')
 [[ $pages == 1 ]] || fail "norvexa-print.exe's PDF has $pages pages, not 1"
 pdftotext "$pdf" - | grep -q "Árvíztűrő tükörfúrógép" || fail "norvexa-print.exe's PDF lacks the Hungarian text"
 say "norvexa-print.exe: the sample in a PDF, 1 page, Hungarian text read back"
+# With no font that can draw the letters (Qt's font directory empty), the PDF is
+# refused with a message saying so, never written with boxes or without text.
+nofonts=$out/no-fonts
+mkdir -p "$nofonts"
+rm -f "$out/nofont.pdf"
+if WINEQT_QPA_FONTDIR='Z:'"${nofonts//\//\\}" wine bin/norvexa-print.exe --pdf 'Z:'"${out//\//\\}"'\nofont.pdf' \
+        'Z:'"${top//\//\\}"'\samples\invoice.txt' > "$out/nofont.log" 2>&1; then
+    fail "norvexa-print.exe reported a PDF written without any font"
+fi
+grep -q "no installed font can draw" "$out/nofont.log" || fail "no clear message without fonts: $(tail -3 "$out/nofont.log")"
+[[ ! -e $out/nofont.pdf ]] || fail "a PDF was left without any font"
+say "norvexa-print.exe: without fonts, the PDF refused with a clear message"
 
 # 3. The service on a virtual screen, printing through Wine's spooler into a
 # private CUPS queue.
@@ -103,6 +115,10 @@ while read -r d; do mkdir -p "$drive_c/$d"; done < "$out/drive-layout.txt"
 # Waits up to $2 tenths of a second for the command $1 to succeed.
 wait_for() { for _ in $(seq "$2"); do eval "$1" && return 0; sleep 0.1; done; eval "$1"; }
 
+# A watched folder for another DOS program's ESC/P jobs (code page 852).
+mkdir -p "$drive_c/IRODA/NYOMTAT"
+printf '[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\ntipus=24\r\nkodlap=852\r\nmuvelet=nyomtatas\r\n' \
+    > "$drive_c/norvexa/mappak.ini"
 wine explorer /desktop=norvexa,1024x768 "$out/bin/norvexa.exe" >> "$log" 2>&1 &
 wait_for '[[ -f $drive_c/norvexa/NORVEXA.AKT ]]' 300 || fail "the service wrote no presence marker"
 [[ $(stat -c %s "$drive_c/norvexa/CONFIG.DTA") == 28 ]] || fail "the service wrote no 28-byte settings file"
@@ -130,6 +146,20 @@ grep -aq '^%%Title: (Nyomtat\\341si eredm\\351ny)' "$doc" || fail "the printed j
 [[ $(compgen -G "$cups/spool/d*" | wc -l) == 1 ]] || fail "the job was printed more than once"
 [[ -s $drive_c/norvexa/legutobb.txt ]] || fail "no last-job copy"
 say "service: marker and settings written, job taken, printed once (2 pages through Wine's spooler into CUPS) and consumed"
+# An ESC/P job in the watched folder: printed once through the same queue, then gone.
+# (Made beside the folder and moved in, so it appears whole.)
+printf '\033@\033t\001\033EESCP-JOB\033F\r\n\332\304\304\304\277\r\n' > "$drive_c/IRODA/szamla.tmp"
+printf '\240rv\241zt\373r\213 t\201k\224rf\243r\242g\202p\r\n\014' >> "$drive_c/IRODA/szamla.tmp"
+mv "$drive_c/IRODA/szamla.tmp" "$drive_c/IRODA/NYOMTAT/SZAMLA.PRN"
+wait_for '[[ ! -e $drive_c/IRODA/NYOMTAT/SZAMLA.PRN ]]' 200 || fail "the folder's ESC/P job was not taken"
+wait_for '[[ $(compgen -G "$cups/spool/d*" | wc -l) -ge 2 ]]' 200 || fail "the ESC/P job did not reach the queue"
+escp_doc=$(compgen -G "$cups/spool/d*" | sort | tail -1)
+ps2pdf "$escp_doc" "$out/service-escp.pdf"
+pdftotext "$out/service-escp.pdf" - | grep -q "árvíztűrő tükörfúrógép" ||
+    fail "the ESC/P job's print lacks its Hungarian text"
+sleep 4  # more than a watch cycle: a second print would be there by now
+[[ $(compgen -G "$cups/spool/d*" | wc -l) == 2 ]] || fail "the ESC/P job was printed more than once"
+say "service: an ESC/P job in a watched folder printed once (code page 852 text read back) and removed"
 # The exit button (Alt+P, "&Program befejezése").
 xdotool key alt+p
 wait_for '[[ ! -e $drive_c/norvexa/NORVEXA.AKT ]]' 100 || fail "the exit button left the presence marker"

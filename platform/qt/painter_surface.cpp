@@ -1,6 +1,9 @@
 #include "platform/qt/painter_surface.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
+#include <QRawFont>
 #include <QGlyphRun>
 #include <QPaintDevice>
 #include <QPainter>
@@ -8,6 +11,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <map>
+#include <utility>
 
 #include "platform/cp1250_utf8.h"
 #include "platform/utf8.h"
@@ -33,6 +38,47 @@ QString drawnText(std::string_view utf8) {
 QColor inkColour(int percent) {
     const int level = 255 - (255 * percent + 50) / 100;
     return QColor(level, level, level);
+}
+
+// Whether `font` is a scalable fixed-pitch face that has the letters of the jobs (a
+// bitmap face cannot be embedded in a PDF, a proportional one breaks the columns, and
+// a platform without fonts has none).
+bool drawsLetters(const QFont& font) {
+    const QFontInfo info(font);
+    if (!info.fixedPitch() || !QFontDatabase::isSmoothlyScalable(info.family(), info.styleName()))
+        return false;
+    const QRawFont raw = QRawFont::fromFont(font);
+    return raw.isValid() && raw.supportsCharacter(U'A') && raw.supportsCharacter(U'\u0151') &&
+           raw.supportsCharacter(U'\u00c1');
+}
+
+// The face asked for, or where the system cannot draw the letters with it, the first
+// fixed-pitch face it has that can; the flag says whether one could. Decided once
+// per face.
+std::pair<QFont, bool> usableFont(const QString& face) {
+    static std::map<QString, std::pair<QFont, bool>> decided;
+    if (const auto it = decided.find(face); it != decided.end()) return it->second;
+    std::pair<QFont, bool> choice{QFont(face), true};
+    if (!drawsLetters(choice.first)) {
+        choice.second = false;
+        QStringList candidates = {QStringLiteral("Courier New"),     QStringLiteral("Liberation Mono"),
+                                  QStringLiteral("Cousine"),         QStringLiteral("DejaVu Sans Mono"),
+                                  QStringLiteral("Consolas"),        QStringLiteral("Lucida Console"),
+                                  QStringLiteral("Noto Sans Mono"),  QStringLiteral("FreeMono"),
+                                  QStringLiteral("Nimbus Mono PS")};
+        candidates << QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+        for (const QString& family : candidates) {
+            if (!QFontDatabase::hasFamily(family)) continue;
+            QFont f(family);
+            f.setStyleHint(QFont::TypeWriter);
+            if (drawsLetters(f)) {
+                choice = {f, true};
+                break;
+            }
+        }
+    }
+    decided.emplace(face, choice);
+    return choice;
 }
 
 QString drawnChar(char32_t c) {
@@ -157,7 +203,9 @@ PainterSurface::Metrics& PainterSurface::metrics() {
     auto it = cache_.find(key);
     if (it == cache_.end()) {
         Metrics m;
-        m.font = QFont(QString::fromLatin1(face_.data(), static_cast<qsizetype>(face_.size())));
+        const auto [font, usable] = usableFont(QString::fromLatin1(face_.data(), static_cast<qsizetype>(face_.size())));
+        m.font = font;
+        if (!usable) lacksFont_ = true;
         m.font.setPixelSize(px);
         m.font.setBold(bold_);
         m.font.setItalic(italic_);

@@ -44,6 +44,11 @@ public:
     PainterSurface(const PainterSurface&) = delete;
     PainterSurface& operator=(const PainterSurface&) = delete;
 
+    // True once a face was asked for that neither the system nor any fixed-pitch face
+    // it has can draw the letters with (no scalable font with accented letters): what
+    // was drawn shows no text.
+    bool lacksFont() const { return lacksFont_; }
+
     void setFontFace(std::string_view face) override;
     void setFontSize(int points) override;
     int fontSize() const override { return points_; }
@@ -120,6 +125,7 @@ private:
 
     int penX_ = 0, penY_ = 0;
     bool batching_ = true;
+    bool lacksFont_ = false;
     Painting painting_{*this};
     DrawBatcher batcher_{painting_};
     QList<quint32> glyphs_;     // reused by every glyph run

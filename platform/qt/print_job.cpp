@@ -124,10 +124,13 @@ void QtPrintJob::newPage() {
 void QtPrintJob::end() {
     if (!active_) return;
     surface_->flush();
+    // A PDF without a font that draws the letters would show no text (or boxes):
+    // it is not written. A printer draws with whatever the system substitutes.
+    lackedFont_ = surface_->lacksFont() && (!pdfTarget_.isEmpty() || printer_.outputFormat() == QPrinter::PdfFormat);
     surface_.reset();
     const bool ok = painter_.end();
     active_ = false;
-    succeeded_ = ok && printer_.printerState() != QPrinter::Error;
+    succeeded_ = ok && printer_.printerState() != QPrinter::Error && !lackedFont_;
     if (!spool_.isEmpty()) {
         printer_.setOutputFileName(QString());
         if (succeeded_) succeeded_ = submitSpool();

@@ -37,6 +37,8 @@ public:
     bool active() const { return active_; }
     // Whether the last job reached its printer or file completely.
     bool succeeded() const { return succeeded_; }
+    // The last job into a PDF failed because no font could draw its letters.
+    bool lackedFont() const { return lackedFont_; }
     int pages() const { return pages_; }
 
     // How long a submission to the scheduler may take.
@@ -51,6 +53,7 @@ private:
     std::unique_ptr<PainterSurface> surface_;
     bool active_ = false;
     bool succeeded_ = false;
+    bool lackedFont_ = false;
     int pages_ = 0;
     QString pdfTarget_;  // the output file the caller asked for, while writing a temporary
     QString spool_;      // the temporary file of a printer job, submitted at its end

@@ -17,6 +17,9 @@ void savePdf(const QString& hostPath, int dpi, const std::function<void(PrintJob
     printer.setCreator(QStringLiteral("Norvexa"));
     QtPrintJob job(printer);
     print(job, printer.resolution());
+    if (job.lackedFont())
+        throw IoError(kDeviceWriteFault, "no installed font can draw the letters of the job; install a "
+                                         "fixed-pitch TrueType font such as Courier New or Liberation Mono");
     if (!job.succeeded()) throw IoError(kDeviceWriteFault);
 }
 

@@ -16,13 +16,6 @@ constexpr const char* kIni = "/c/norvexa/mappak.ini";
 
 using test::FaultPlan;
 
-struct NoProgress : Progress {
-    void setMaximum(std::int64_t) override {}
-    void setPosition(std::int64_t) override {}
-    void setStep(int) override {}
-    void stepIt() override {}
-};
-
 struct Folders : ::testing::Test {
     MemoryBackend memory;
     FileSystem fs{DriveTable("/c"), memory};
