@@ -631,7 +631,7 @@ int main(int argc, char** argv) {
     } catch (const Failure& f) {
         std::fprintf(stderr, "norvexa-print: %s\n", f.message.c_str());
     } catch (const nx::IoError& e) {
-        std::fprintf(stderr, "norvexa-print: %s\n", nx::withFullStop(nx::ioMessage(e.code())).c_str());
+        std::fprintf(stderr, "norvexa-print: %s\n", nx::withFullStop(e.what()).c_str());
     }
     return 1;
 }
