@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/forms/dosbox_support.h"
 #include "tests/forms/fault_support.h"
 #include "tests/integration/pdf_support.h"
 #include "tests/integration/private_cups.h"
@@ -147,29 +148,8 @@ protected:
 
     // Assembles the writer's program and starts DOSBox on it, drive C the service's.
     void start(const Writer& w) {
-        const fs::path data = bin / (w.name + ".BIN");
-        writeFile(data, w.job);
-        int status = -1;
-        const std::string out = run(
-            "nasm -f bin -DJOBPATH='\"" + w.path + "\"' -DJOBDATA=" + quoted("\"" + data.string() + "\"") +
-                " -DPARTS=" + std::to_string(w.parts) + " -DPAUSE=" + std::to_string(w.pauseTicks) +
-                " -DHOLD=" + std::to_string(w.holdTicks) + " -o " + quoted((bin / (w.name + ".COM")).string()) +
-                " " + quoted(std::string(NORVEXA_SOURCE_DIR) + "/tests/hosts/printjob.asm") + " 2>&1",
-            &status);
-        ASSERT_EQ(status, 0) << out;
-        const fs::path conf = bin / (w.name + ".conf");
-        writeFile(conf, "[sdl]\nfullscreen=false\n[cpu]\ncycles=10000\n[mixer]\nnosound=true\n"
-                        "[speaker]\npcspeaker=false\n[autoexec]\nmount c \"" +
-                            env->drive.root().string() + "\"\nmount d \"" + bin.string() + "\"\nd:\n" +
-                            w.name + ".COM\nexit\n");
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert(QStringLiteral("SDL_VIDEODRIVER"), QStringLiteral("dummy"));
-        e.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
-        e.insert(QStringLiteral("HOME"), QString::fromStdString(bin.string()));
-        p->setProcessEnvironment(e);
-        p->setProcessChannelMode(QProcess::MergedChannels);
-        p->start(dosbox, {QStringLiteral("-conf"), QString::fromStdString(conf.string()), QStringLiteral("-noconsole")});
+        assemblePrintProgram(bin, w.name, w.path, w.job, w.parts, w.pauseTicks, w.holdTicks);
+        auto p = startDosbox(dosbox, bin, env->drive.root(), w.name, {w.name});
         ASSERT_TRUE(p->waitForStarted(5000));
         running.push_back(std::move(p));
     }

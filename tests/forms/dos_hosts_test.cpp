@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/forms/dosbox_support.h"
 #include "tests/forms/fault_support.h"
 #include "tests/integration/pdf_support.h"
 
@@ -112,46 +113,16 @@ protected:
 
     // Assembles the host's program with its jobs, one program per job.
     void assemble(const Host& h) {
-        const std::string src = std::string(NORVEXA_SOURCE_DIR) + "/tests/hosts/printjob.asm";
-        for (std::size_t i = 0; i < h.ids.size(); ++i) {
-            const fs::path data = bin / (h.name + std::to_string(i) + ".BIN");
-            writeFile(data, makeJob(h.ids[i], h.pages));
-            std::string upper = h.jobPath;
-            for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            int status = -1;
-            const std::string out = run(
-                "nasm -f bin -DJOBPATH='\"" + upper + "\"' -DJOBDATA=" +
-                    quoted("\"" + data.string() + "\"") + " -DPARTS=" + std::to_string(h.parts) +
-                    " -DPAUSE=" + std::to_string(h.pauseTicks) + " -DHOLD=" +
-                    std::to_string(h.holdTicks) + " -o " +
-                    quoted((bin / (h.name + std::to_string(i) + ".COM")).string()) + " " + quoted(src) +
-                    " 2>&1",
-                &status);
-            ASSERT_EQ(status, 0) << out;
-        }
+        for (std::size_t i = 0; i < h.ids.size(); ++i)
+            assemblePrintProgram(bin, h.name + std::to_string(i), h.jobPath, makeJob(h.ids[i], h.pages),
+                                 h.parts, h.pauseTicks, h.holdTicks);
     }
 
-    // Starts DOSBox without a display or sound, drive C the service's drive, running
-    // the host's programs in turn, then ending.
+    // Starts DOSBox on the host's programs, drive C the service's drive.
     void start(const Host& h) {
-        const fs::path conf = bin / (h.name + ".conf");
-        std::string text =
-            "[sdl]\nfullscreen=false\n[cpu]\ncycles=10000\n[mixer]\nnosound=true\n"
-            "[speaker]\npcspeaker=false\n[autoexec]\n";
-        text += "mount c \"" + env.drive.root().string() + "\"\n";
-        text += "mount d \"" + bin.string() + "\"\nd:\n";
-        for (std::size_t i = 0; i < h.ids.size(); ++i) text += h.name + std::to_string(i) + ".COM\n";
-        text += "exit\n";
-        writeFile(conf, text);
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert(QStringLiteral("SDL_VIDEODRIVER"), QStringLiteral("dummy"));
-        e.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
-        e.insert(QStringLiteral("HOME"), QString::fromStdString(bin.string()));  // its own dosbox.conf
-        p->setProcessEnvironment(e);
-        p->setProcessChannelMode(QProcess::MergedChannels);
-        p->start(dosbox, {QStringLiteral("-conf"), QString::fromStdString(conf.string()),
-                          QStringLiteral("-noconsole")});
+        std::vector<std::string> programs;
+        for (std::size_t i = 0; i < h.ids.size(); ++i) programs.push_back(h.name + std::to_string(i));
+        auto p = startDosbox(dosbox, bin, env.drive.root(), h.name, programs);
         ASSERT_TRUE(p->waitForStarted(5000));
         running.push_back(std::move(p));
     }

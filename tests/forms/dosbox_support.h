@@ -1,0 +1,64 @@
+// DOS programs of the tests' own in DOSBox: the print program (tests/hosts/printjob.asm)
+// assembled with nasm for a job, and DOSBox started headless with drive C the
+// service's drive and the programs' directory as drive D.
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/integration/pdf_support.h"
+
+namespace nx::test {
+
+// The print program writing `job` to `dosPath` (upper case, as DOS programs name
+// files) in `parts` pieces `pauseTicks` apart, then holding it open `holdTicks`.
+inline void assemblePrintProgram(const std::filesystem::path& bin, const std::string& name,
+                                 const std::string& dosPath, std::string_view job, int parts,
+                                 int pauseTicks, int holdTicks) {
+    const std::filesystem::path data = bin / (name + ".BIN");
+    writeFile(data, job);
+    std::string upper = dosPath;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    int status = -1;
+    const std::string out =
+        run("nasm -f bin -DJOBPATH='\"" + upper + "\"' -DJOBDATA=" + quoted("\"" + data.string() + "\"") +
+                " -DPARTS=" + std::to_string(parts) + " -DPAUSE=" + std::to_string(pauseTicks) +
+                " -DHOLD=" + std::to_string(holdTicks) + " -o " + quoted((bin / (name + ".COM")).string()) +
+                " " + quoted(std::string(NORVEXA_SOURCE_DIR) + "/tests/hosts/printjob.asm") + " 2>&1",
+            &status);
+    ASSERT_EQ(status, 0) << out;
+}
+
+// DOSBox without a display or sound running `programs` (names of .COM files in
+// `bin`) in turn, then ending.
+inline std::unique_ptr<QProcess> startDosbox(const QString& dosbox, const std::filesystem::path& bin,
+                                             const std::filesystem::path& driveC, const std::string& confName,
+                                             const std::vector<std::string>& programs) {
+    const std::filesystem::path conf = bin / (confName + ".conf");
+    std::string text =
+        "[sdl]\nfullscreen=false\n[cpu]\ncycles=10000\n[mixer]\nnosound=true\n"
+        "[speaker]\npcspeaker=false\n[autoexec]\n";
+    text += "mount c \"" + driveC.string() + "\"\n";
+    text += "mount d \"" + bin.string() + "\"\nd:\n";
+    for (const std::string& p : programs) text += p + ".COM\n";
+    text += "exit\n";
+    writeFile(conf, text);
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("SDL_VIDEODRIVER"), QStringLiteral("dummy"));
+    e.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    e.insert(QStringLiteral("HOME"), QString::fromStdString(bin.string()));  // its own dosbox.conf
+    p->setProcessEnvironment(e);
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->start(dosbox, {QStringLiteral("-conf"), QString::fromStdString(conf.string()), QStringLiteral("-noconsole")});
+    return p;
+}
+
+}  // namespace nx::test
