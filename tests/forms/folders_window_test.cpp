@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -133,6 +134,37 @@ TEST_F(FoldersWindow, AFolderThatCannotBeReachedIsRefusedOnOkAndNothingIsWritten
         press(w, Qt::Key_Escape);
     }));
     EXPECT_FALSE(std::filesystem::exists(drive.host("c:\\norvexa\\mappak.ini")));
+}
+
+// The watch with a folder whose job cannot be printed and a folders file with a
+// malformed entry: each is told once, the job stays, the watch goes on; once the
+// printer works and the job is written again, it prints and goes.
+TEST_F(FoldersWindow, AFailedFolderJobAndAMalformedEntryAreEachToldOnceAndTheWatchGoesOn) {
+    drive.write("c:\\norvexa\\mappak.ini",
+                "[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\n[hibas]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\nszin=kek\r\n");
+    QPrinter& printer = *program->globals().currentPrinter;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString((drive.root() / "missing" / "out.pdf").string()));
+    drive.write("C:\\IRODA\\NYOMTAT\\JOB.PRN", "\x1b@folder job\r\n");
+    TNyomtat& main = program->mainWindow();
+    auto cycle = [&] { program->globals().dispatcher.run([&] { main.Figyeles(&main); }); };
+    for (int i = 0; i < 3; ++i) cycle();
+    ASSERT_EQ(dialogs.errors.size(), 2u);
+    EXPECT_NE(dialogs.errors[0].text.indexOf(QStringLiteral("[hibas]")), -1) << dialogs.errors[0].text.toStdString();
+    EXPECT_NE(dialogs.errors[0].text.indexOf(QStringLiteral("szin")), -1);
+    EXPECT_TRUE(drive.exists("C:\\IRODA\\NYOMTAT\\JOB.PRN"));
+    EXPECT_TRUE(main.Timer1->isActive());
+    EXPECT_FALSE(program->terminationRequested());
+
+    const std::string pdf = (drive.root() / "out.pdf").string();
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    cycle();
+    EXPECT_FALSE(std::filesystem::exists(pdf));  // unchanged since it failed: not tried again
+    drive.write("C:\\IRODA\\NYOMTAT\\JOB.PRN", "\x1b@folder job, again\r\n");
+    cycle();
+    EXPECT_TRUE(std::filesystem::exists(pdf));
+    EXPECT_FALSE(drive.exists("C:\\IRODA\\NYOMTAT\\JOB.PRN"));
+    EXPECT_EQ(dialogs.errors.size(), 2u);
 }
 
 }  // namespace
