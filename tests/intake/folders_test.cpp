@@ -13,8 +13,26 @@ namespace nx {
 namespace {
 
 constexpr const char* kIni = "/c/norvexa/mappak.ini";
+// A folder named by its host path where the memory backend's paths are the host's
+// (POSIX); on Windows, whose host paths have drive letters, one more on drive C.
+#if defined(_WIN32)
+constexpr const char* kLabels = "C:\\LABELS";
+constexpr const char* kLabelsJob = "C:\\LABELS\\a.prn";
+#else
+constexpr const char* kLabels = "/srv/labels";
+constexpr const char* kLabelsJob = "/srv/labels/a.prn";
+#endif
+constexpr const char* kLabelsHost = "/srv/labels";
 
 using test::FaultPlan;
+
+std::string labelsJobHost() {
+#if defined(_WIN32)
+    return "/c/labels/a.prn";
+#else
+    return std::string(kLabelsHost) + "/a.prn";
+#endif
+}
 
 struct Folders : ::testing::Test {
     MemoryBackend memory;
@@ -22,7 +40,7 @@ struct Folders : ::testing::Test {
     NoProgress progress;
 
     void SetUp() override {
-        for (const char* dir : {"/c/norvexa", "/c/talvera", "/c/iroda/nyomtat", "/c/ber", "/srv/labels"})
+        for (const char* dir : {"/c/norvexa", "/c/talvera", "/c/iroda/nyomtat", "/c/ber", "/srv/labels", "/c/labels"})
             memory.makeDirectory(dir);
     }
 };
@@ -41,11 +59,11 @@ TEST_F(Folders, EachMalformedEntryIsToldOnceWithItsSectionAndTheOthersAreWatched
         "[gazda]\r\nutvonal=C:\\TALVERA\r\n"
         "[relativ]\r\nutvonal=IRODA\r\n"
         "[ketszer]\r\nutvonal=c:\\iroda\\nyomtat\\\r\n"
-        "[mappa2]\r\nutvonal=/srv/labels\r\n";
+        "[mappa2]\r\nutvonal=" + std::string(kLabels) + "\r\n";
     const FolderList list = parseFolders(fs, text);
     ASSERT_EQ(list.folders.size(), 2u);
     EXPECT_EQ(list.folders[0], (WatchedFolder{"C:\\IRODA\\NYOMTAT", 9, 852, true}));
-    EXPECT_EQ(list.folders[1], (WatchedFolder{"/srv/labels", 24, 437, false}));
+    EXPECT_EQ(list.folders[1], (WatchedFolder{kLabels, 24, 437, false}));
     const std::vector<std::pair<std::string, std::string>> told = {
         {"[szin]", "ismeretlen kulcs: szin"},      {"[tipus]", "tipus=12"},
         {"[kodlap]", "kodlap=1250"},               {"[muvelet]", "muvelet=torles"},
@@ -66,7 +84,7 @@ TEST_F(Folders, TheFileIsWrittenWholeOrNotAtAllAndReadBackAsItWasWritten) {
     const std::string old = *memory.get(kIni);
     EXPECT_EQ(loadFolders(fs).folders, before);
 
-    const std::vector<WatchedFolder> after = {{"C:\\BER", 9, 437, true}, {"/srv/labels", 24, 850, false}};
+    const std::vector<WatchedFolder> after = {{"C:\\BER", 9, 437, true}, {kLabels, 24, 850, false}};
     for (FileOp op : {FileOp::Create, FileOp::Write, FileOp::Close, FileOp::Replace}) {
         SCOPED_TRACE(fileOpName(op));
         FaultPlan plan;
@@ -88,7 +106,7 @@ struct FolderCycle : Folders {
 
     void SetUp() override {
         Folders::SetUp();
-        ASSERT_EQ(saveFolders(fs, {{"C:\\IRODA\\NYOMTAT", 9, 852, false}, {"/srv/labels", 24, 437, true}}),
+        ASSERT_EQ(saveFolders(fs, {{"C:\\IRODA\\NYOMTAT", 9, 852, false}, {kLabels, 24, 437, true}}),
                   kOk);
         EXPECT_TRUE(cycle.refreshFolders().empty());
     }
@@ -100,7 +118,7 @@ struct FolderCycle : Folders {
 
 TEST_F(FolderCycle, JobsComeAfterTheSevenPathsInArrivalOrderAsTheirFolderSaysAndThenGo) {
     memory.put("/c/iroda/nyomtat/B.PRN", "\x1b@second");
-    memory.put("/srv/labels/a.prn", "label");
+    memory.put(labelsJobHost(), "label");
     memory.put("/c/iroda/nyomtat/.hidden", "passed over");
     memory.put("/c/iroda/nyomtat/A.PRN", "\x1b@third");
     memory.put("/c/talvera/wnyomtat.txt", "host job");  // last to arrive, first to go
@@ -123,9 +141,9 @@ TEST_F(FolderCycle, JobsComeAfterTheSevenPathsInArrivalOrderAsTheirFolderSaysAnd
 
     d = next();
     ASSERT_EQ(d.step, JobCycle::Step::Show);  // the preview folder, whatever the main window says
-    EXPECT_EQ(d.job, "/srv/labels/a.prn");
+    EXPECT_EQ(d.job, kLabelsJob);
     cycle.previewClosed();
-    EXPECT_FALSE(memory.exists("/srv/labels/a.prn"));
+    EXPECT_FALSE(memory.exists(labelsJobHost()));
 
     d = next();
     EXPECT_EQ(d.job, "C:\\IRODA\\NYOMTAT\\A.PRN");
