@@ -8,10 +8,10 @@
 // the preview closes. Both release the job file by the one rule of JobWatch::release:
 // it goes unless its host has come back to it.
 //
-// The watched folders come after the seven job paths (see JobWatch): look() reads
-// their file again when it changed. A folder's job is copied as it is and printed or
-// shown as its folder says; one that fails is told once and set aside until it
-// changes, and the cycle goes on.
+// The watched folders come after the seven job paths (see JobWatch);
+// refreshFolders() reads their file again when it changed. A folder's job is copied
+// as it is and printed or shown as its folder says; one that fails is told once and
+// set aside until it changes, and the cycle goes on.
 #pragma once
 
 #include <optional>
