@@ -126,6 +126,8 @@ pgrep -f "^$out/bin/norvexa.exe" >/dev/null || fail "the service is not running"
 sleep 2
 if command -v xwd >/dev/null && command -v xwdtopnm >/dev/null; then
     xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/service-start.png" 2>/dev/null || true
+    sleep 3
+    xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out/service-start-later.png" 2>/dev/null || true
 fi
 # The first message ("Először válasszon nyomtatót!") with OK, then the printer
 # button, which has the focus, and OK in the print dialog.
@@ -154,12 +156,15 @@ mv "$drive_c/IRODA/szamla.tmp" "$drive_c/IRODA/NYOMTAT/SZAMLA.PRN"
 wait_for '[[ ! -e $drive_c/IRODA/NYOMTAT/SZAMLA.PRN ]]' 200 || fail "the folder's ESC/P job was not taken"
 wait_for '[[ $(compgen -G "$cups/spool/d*" | wc -l) -ge 2 ]]' 200 || fail "the ESC/P job did not reach the queue"
 escp_doc=$(compgen -G "$cups/spool/d*" | sort | tail -1)
+# (Wine's PostScript driver draws the letters as shapes: the text cannot be read back
+# from this document; the ESC/P tests under Wine read the drawn text.)
 ps2pdf "$escp_doc" "$out/service-escp.pdf"
-pdftotext "$out/service-escp.pdf" - | grep -q "árvíztűrő tükörfúrógép" ||
-    fail "the ESC/P job's print lacks its Hungarian text"
+pages=$(pdfinfo "$out/service-escp.pdf" | sed -n 's/^Pages: *//p')
+[[ $pages == 1 ]] || fail "the printed ESC/P job has $pages pages, not 1"
+grep -aq '^%%Title: (Nyomtat\\341si eredm\\351ny)' "$escp_doc" || fail "the printed ESC/P job lacks its title"
 sleep 4  # more than a watch cycle: a second print would be there by now
 [[ $(compgen -G "$cups/spool/d*" | wc -l) == 2 ]] || fail "the ESC/P job was printed more than once"
-say "service: an ESC/P job in a watched folder printed once (code page 852 text read back) and removed"
+say "service: an ESC/P job in a watched folder printed once (1 page) and removed"
 # The exit button (Alt+P, "&Program befejezése").
 xdotool key alt+p
 wait_for '[[ ! -e $drive_c/norvexa/NORVEXA.AKT ]]' 100 || fail "the exit button left the presence marker"
