@@ -2,7 +2,6 @@
 // at the end of the desktop session (the windows are destroyed as after the exit
 // button, so the settings are saved and the presence marker deleted).
 #include <QApplication>
-#include <QMessageBox>
 #include <QSessionManager>
 #if !defined(_WIN32)
 #include <QSocketNotifier>
@@ -71,8 +70,8 @@ int main(int argc, char** argv) {
         const QString text = nx::qt::fromCp1250("A Norvexa m\xe1r fut a C: meghajt\xf3n (") +
                              QString::fromStdString(drives.driveC()) + QStringLiteral(").");
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-        QMessageBox box(QMessageBox::Warning, QString::fromStdString(nx::applicationTitle(argv0)),
-                        text, QMessageBox::Ok);
+        nx::qt::MessageBox box(nx::qt::MessageBox::Icon::Warning,
+                               QString::fromStdString(nx::applicationTitle(argv0)), text);
 #if !defined(_WIN32)
         if (signalsPiped) {
             // A signal ends the waiting box as OK does.

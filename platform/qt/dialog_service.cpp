@@ -3,11 +3,15 @@
 #include "platform/title.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <QLabel>
+#include <QStyle>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
@@ -34,16 +38,41 @@ QString applicationTitle() {
 
 }  // namespace
 
+MessageBox::MessageBox(Icon icon, const QString& title, const QString& text, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(title);
+    if (parent) setFont(parent->window()->font());  // the font of the window it belongs to
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    if (icon != Icon::None) {
+        auto* picture = new QLabel(this);
+        const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        picture->setPixmap(style()
+                               ->standardIcon(icon == Icon::Warning ? QStyle::SP_MessageBoxWarning
+                                                                    : QStyle::SP_MessageBoxCritical,
+                                              nullptr, this)
+                               .pixmap(side, side));
+        picture->setAlignment(Qt::AlignTop);
+        row->addWidget(picture);
+    }
+    auto* label = new QLabel(text, this);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    row->addWidget(label, 1);
+    layout->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+    setWindowModality(Qt::ApplicationModal);
+}
+
 void QtDialogService::message(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
-    box.setWindowModality(Qt::ApplicationModal);
+    MessageBox box(MessageBox::Icon::None, applicationTitle(), text, parent);
     centreOnScreen(&box, parent);
     box.exec();
 }
 
 void QtDialogService::error(QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
-    box.setWindowModality(Qt::ApplicationModal);
+    MessageBox box(MessageBox::Icon::Critical, title, text, parent);
     box.exec();
 }
 

@@ -2,12 +2,22 @@
 // script the answers. The real service shows Qt's dialogs modally.
 #pragma once
 
+#include <QDialog>
 #include <QString>
 
 class QWidget;
 class QPrinter;
 
 namespace nx::qt {
+
+// A message box of the program's own: an icon where asked, the text, one OK button
+// (Enter and Esc close it). Qt's QMessageBox is drawn as a black rectangle under
+// Wine (its other dialogs are drawn); a plain dialog is drawn everywhere.
+class MessageBox final : public QDialog {
+public:
+    enum class Icon { None, Warning, Critical };
+    MessageBox(Icon icon, const QString& title, const QString& text, QWidget* parent = nullptr);
+};
 
 class DialogService {
 public:
