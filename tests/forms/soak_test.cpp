@@ -91,7 +91,7 @@ struct SoakResult {
     std::map<std::string, std::string> jobs;  // id -> bytes, every job sent
 };
 
-SoakResult soak(Env& env, const std::vector<Writer>& spec, const QString& pauseMs) {
+SoakResult soak(Env& env, const std::vector<Writer>& plan, const QString& pauseMs) {
     SoakResult r;
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     const fs::path root = env.drive.root();
@@ -104,7 +104,7 @@ SoakResult soak(Env& env, const std::vector<Writer>& spec, const QString& pauseM
     const std::string script = std::string(NORVEXA_SOURCE_DIR) + "/tests/forms/soak_writer.py";
     std::vector<std::unique_ptr<QProcess>> writers;
     int seed = 7;
-    for (const Writer& w : spec) {
+    for (const Writer& w : plan) {
         auto p = std::make_unique<QProcess>();
         p->setProcessChannelMode(QProcess::MergedChannels);
         QStringList args = {QString::fromStdString(script), "--sent", QString::fromStdString(sent.string()),
@@ -125,7 +125,7 @@ SoakResult soak(Env& env, const std::vector<Writer>& spec, const QString& pauseM
         return false;
     };
     auto jobsWaiting = [&] {
-        for (const Writer& w : spec) {
+        for (const Writer& w : plan) {
             if (!w.path.empty() && fs::exists(w.path)) return true;
             if (!w.folder.empty() && !fs::is_empty(w.folder)) return true;
         }
@@ -189,7 +189,7 @@ SoakResult soak(Env& env, const std::vector<Writer>& spec, const QString& pauseM
     // Every job sent, whole.
     for (const auto& e : fs::directory_iterator(sent)) r.jobs[e.path().filename().string()] = readAll(e.path());
     int given = 0;
-    for (const Writer& w : spec) given += w.count;
+    for (const Writer& w : plan) given += w.count;
     EXPECT_EQ(r.jobs.size(), static_cast<std::size_t>(given)) << writerOutput;
 
     // The text of every print, two converters at a time.
@@ -263,12 +263,12 @@ bool canSoak() {
 TEST(Soak, FiveHundredJobsFromSevenConcurrentWriters) {
     if (!canSoak()) GTEST_SKIP() << "python3 or pdftotext (poppler-utils) is not installed";
     Env env;
-    std::vector<Writer> spec;
+    std::vector<Writer> plan;
     for (int w = 0; w < 7; ++w)
-        spec.push_back({QStringLiteral("W%1").arg(w + 1), kJobs / 7 + (w < kJobs % 7 ? 1 : 0),
+        plan.push_back({QStringLiteral("W%1").arg(w + 1), kJobs / 7 + (w < kJobs % 7 ? 1 : 0),
                         env.drive.host(nx::paths::kJobCandidates[static_cast<std::size_t>(w)]), {}});
     const QString pause = chunkPause();
-    const SoakResult r = soak(env, spec, pause);
+    const SoakResult r = soak(env, plan, pause);
     // The last-job copy is the last job printed, converted.
     ASSERT_FALSE(r.lastLineJob.empty());
     EXPECT_EQ(env.drive.read(nx::paths::kLastJobCopy), mapped(r.jobs.at(r.lastLineJob)));
@@ -279,9 +279,9 @@ TEST(Soak, ThreeHundredJobsOverThreeFoldersAndTheSevenPaths) {
     if (!canSoak()) GTEST_SKIP() << "python3 or pdftotext (poppler-utils) is not installed";
     Env env;
     std::string ini;
-    std::vector<Writer> spec;
+    std::vector<Writer> plan;
     for (int w = 0; w < 7; ++w)
-        spec.push_back({QStringLiteral("W%1").arg(w + 1), 20,
+        plan.push_back({QStringLiteral("W%1").arg(w + 1), 20,
                         env.drive.host(nx::paths::kJobCandidates[static_cast<std::size_t>(w)]), {}});
     const char* pages[] = {"437", "850", "852"};
     for (int f = 0; f < 3; ++f) {
@@ -289,11 +289,11 @@ TEST(Soak, ThreeHundredJobsOverThreeFoldersAndTheSevenPaths) {
         env.drive.mkdir(dos);
         ini += "[mappa" + std::to_string(f + 1) + "]\r\nutvonal=" + dos + "\r\ntipus=" + (f == 1 ? "9" : "24") +
                "\r\nkodlap=" + pages[f] + "\r\nmuvelet=nyomtatas\r\n";
-        spec.push_back({QStringLiteral("F%1").arg(f + 1), f == 2 ? 54 : 53, {}, env.drive.host(dos)});
+        plan.push_back({QStringLiteral("F%1").arg(f + 1), f == 2 ? 54 : 53, {}, env.drive.host(dos)});
     }
     env.drive.write("c:\\norvexa\\mappak.ini", ini);
     const QString pause = chunkPause();
-    const SoakResult r = soak(env, spec, pause);
+    const SoakResult r = soak(env, plan, pause);
     EXPECT_EQ(r.jobs.size(), 300u);
     ASSERT_FALSE(r.lastLineJob.empty());
     EXPECT_EQ(env.drive.read(nx::paths::kLastJobCopy), mapped(r.jobs.at(r.lastLineJob)));
