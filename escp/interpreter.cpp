@@ -46,7 +46,8 @@ enum class Shape : std::uint8_t { Letter, Box, Block };
 
 // One character waiting in the line buffer, or a box cell.
 struct Glyph {
-    Units x, y, width, height;  // its cell
+    Units x, y, width, height;  // its cell: the advance, space added after it included
+    Units drawn;                // the character's own width, without that space
     char32_t c;
     Look look;
     Shape shape;
@@ -269,7 +270,8 @@ private:
         Look l = currentLook();
         if (italicTable) l.italic = true;
         if (line_.size() >= kMaxLineGlyphs) printLine();
-        line_.push_back(Glyph{x_, y_, step, lineSpacing_, c, l, shapeOf(c)});
+        const Units drawn = wide() ? 2 * cellWidth() : cellWidth();
+        line_.push_back(Glyph{x_, y_, step, lineSpacing_, drawn, c, l, shapeOf(c)});
         x_ += step;
     }
 
@@ -280,7 +282,9 @@ private:
         std::size_t i = 0;
         while (i < line_.size()) {
             const Glyph& g = line_[i];
-            const Cell cell{devX(g.x), devY(g.y), devX(g.x + g.width) - devX(g.x),
+            // A box or block character fills its own width; the space ESC SP adds
+            // after each character stays blank, as on the printer.
+            const Cell cell{devX(g.x), devY(g.y), devX(g.x + g.drawn) - devX(g.x),
                             devY(g.y + g.height) - devY(g.y)};
             if (g.shape == Shape::Box) {
                 drawArms(s, *boxArms(g.c), cell);

@@ -249,6 +249,13 @@ TEST(EscpBoxes, BlocksAndShadesAreFilledAreas) {
     EXPECT_EQ((std::vector<int>{inks[1].x, inks[1].y, inks[1].x2, inks[1].y2}),
               (std::vector<int>{60, 0, 120, 50}));
     EXPECT_EQ(inks[2].stretch, 25);  // the grey
+
+    // ESC SP 60: a third of an inch after each character stays blank; the block is
+    // as wide as the character, however much space follows it.
+    const auto spaced = interpret("\x1b \x3c\xdb\xdb").inks();
+    ASSERT_EQ(spaced.size(), 2u);
+    EXPECT_EQ((std::vector<int>{spaced[0].x, spaced[0].x2, spaced[1].x, spaced[1].x2}),
+              (std::vector<int>{0, 60, 260, 320}));
 }
 
 // The dots an image drew at 600 dpi, as a set of (column, row) for columns and rows
