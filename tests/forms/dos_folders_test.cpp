@@ -72,20 +72,6 @@ std::string lineJob(const std::string& id, int pages) {
     return out + "END-" + id + "\r\n";
 }
 
-std::vector<std::string> tokensOf(const std::string& id, int pages) {
-    std::vector<std::string> out;
-    for (int p = 1; p <= pages; ++p) {
-        out.push_back("JOB-" + id + "-P" + std::to_string(p));
-        for (int l = 1; l <= 20; ++l) {
-            char t[64];
-            std::snprintf(t, sizeof t, "%s/P%d/L%02d/ABCDEFGHIJKLMNOPQRSTUVWXYZ", id.c_str(), p, l);
-            out.emplace_back(t);
-        }
-    }
-    out.push_back("END-" + id);
-    return out;
-}
-
 struct Writer {
     std::string name;     // of the .COM file
     std::string path;     // DOS path it prints to
@@ -217,7 +203,7 @@ protected:
                 if (text.find("JOB-" + w.id + "-P1") == std::string::npos) continue;
                 matched = true;
                 bool all = true;
-                for (const std::string& token : tokensOf(w.id, w.pages))
+                for (const std::string& token : tokensOf(w.id, w.pages, 20, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"))
                     if (text.find(token) == std::string::npos) all = false;
                 all ? ++whole[w.id] : ++partial;
                 EXPECT_NE(text.find("tükörfúrógép"), std::string::npos) << text.substr(0, 600);

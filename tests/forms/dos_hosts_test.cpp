@@ -55,21 +55,6 @@ std::string makeJob(const std::string& id, int pages) {
     return out;
 }
 
-// The lines a whole print must show.
-std::vector<std::string> tokensOf(const std::string& id, int pages) {
-    std::vector<std::string> out;
-    for (int p = 1; p <= pages; ++p) {
-        out.push_back("JOB-" + id + "-P" + std::to_string(p));
-        for (int l = 1; l <= 40; ++l) {
-            char t[64];
-            std::snprintf(t, sizeof t, "%s/P%d/L%02d/", id.c_str(), p, l);
-            out.emplace_back(t);
-        }
-    }
-    out.push_back("END-" + id);
-    return out;
-}
-
 struct Host {
     std::string name;      // of the .COM file
     std::string jobPath;   // DOS path it prints to
@@ -191,7 +176,7 @@ protected:
                     if (text.find("JOB-" + id + "-P1") == std::string::npos) continue;
                     matched = true;
                     bool all = true;
-                    for (const std::string& token : tokensOf(id, h.pages))
+                    for (const std::string& token : tokensOf(id, h.pages, 40))
                         if (text.find(token) == std::string::npos) all = false;
                     if (all) ++whole[id]; else ++partial;
                     EXPECT_NE(text.find("\xc3\xa1rv\xc3\xadzt\xc5\xb1r\xc5\x91"), std::string::npos);

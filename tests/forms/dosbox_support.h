@@ -8,6 +8,7 @@
 #include <QString>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -59,6 +60,23 @@ inline std::unique_ptr<QProcess> startDosbox(const QString& dosbox, const std::f
     p->setProcessChannelMode(QProcess::MergedChannels);
     p->start(dosbox, {QStringLiteral("-conf"), QString::fromStdString(conf.string()), QStringLiteral("-noconsole")});
     return p;
+}
+
+// The lines a whole print of job `id` must show: each page's head, its `lines`
+// numbered lines ("ID/P1/L01/" followed by `tail`), and the job's end.
+inline std::vector<std::string> tokensOf(const std::string& id, int pages, int lines,
+                                         const std::string& tail = {}) {
+    std::vector<std::string> out;
+    for (int p = 1; p <= pages; ++p) {
+        out.push_back("JOB-" + id + "-P" + std::to_string(p));
+        for (int l = 1; l <= lines; ++l) {
+            char t[64];
+            std::snprintf(t, sizeof t, "%s/P%d/L%02d/", id.c_str(), p, l);
+            out.push_back(t + tail);
+        }
+    }
+    out.push_back("END-" + id);
+    return out;
 }
 
 }  // namespace nx::test
