@@ -49,7 +49,7 @@ Program::Program(nx::DriveTable drives, nx::qt::DialogService& dialogs, const st
     g.Nyomtat = impl_->main.get();
     impl_->preview = std::make_unique<TNyomt>(g);
     g.Nyomt = impl_->preview.get();
-    impl_->mail = std::make_unique<TMailKuldoForm>(g);
+    impl_->mail = std::make_unique<TMailKuldoForm>(g.fs, g.services, g.dispatcher, impl_->main.get());
     g.MailKuldoForm = impl_->mail.get();
 
     TNyomtat* main = impl_->main.get();

@@ -28,8 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "escp/job.h"
-#include "intake/jobcopy.h"
+#include "formats/open.h"
 #include "intake/paths.h"
 #include "intake/settings.h"
 #include "platform/cp1250_utf8.h"
@@ -37,12 +36,8 @@
 #include "platform/progress.h"
 #include "platform/qt/painter_surface.h"
 #include "platform/qt/print_job.h"
-#include "render/interpreter.h"
-#include "render/preview_page.h"
-#include "render/printer_output.h"
 #include "render/qt/pdf.h"
 #include "render/qt/preview_image.h"
-#include "render/text_export.h"
 
 namespace {
 
@@ -102,9 +97,12 @@ struct Options {
     std::string job;
     Action action = Action::None;
     std::string target;  // output file or printer name
-    bool escp = false;
-    nx::escp::Options escpOptions;
-    bool lineFormatOnly = false;  // an option of the line format was given
+    // --escp: JOB is read as a watched folder's job with these keys (--pins is its
+    // tipus, --codepage its kodlap).
+    std::optional<nx::WatchedFolder> folderKeys;
+    int pins = 24;
+    int codePage = 437;
+    bool lineFormatOnly = false;  // an option of the seven programs' jobs was given
 };
 
 // The launcher's question: which directory is drive C for these options (the last
@@ -159,17 +157,16 @@ void parseOption(const std::vector<std::string>& args, std::size_t& i, Options& 
     } else if (a == "--landscape") {
         o.landscape = o.lineFormatOnly = true;
     } else if (a == "--escp") {
-        o.escp = true;
+        o.folderKeys.emplace();
     } else if (a == "--pins") {
         const std::string& v = value();
         if (v != "9" && v != "24") throw UsageError{"--pins needs 9 or 24: " + v};
-        o.escpOptions.pins = v == "9" ? nx::escp::Pins::Nine : nx::escp::Pins::TwentyFour;
+        o.pins = v == "9" ? 9 : 24;
     } else if (a == "--codepage") {
         const std::string& v = value();
         int n = 0;
-        const auto page = parseInt(v, n) ? nx::escp::codePageOf(n) : std::nullopt;
-        if (!page) throw UsageError{"--codepage needs 437, 850 or 852: " + v};
-        o.escpOptions.codePage = *page;
+        if (!parseInt(v, n) || !nx::isJobCodePage(n)) throw UsageError{"--codepage needs 437, 850 or 852: " + v};
+        o.codePage = n;
     } else if (a == "--dpi") {
         const std::string& v = value();
         if (!parseInt(v, o.dpi) || o.dpi < 1 || o.dpi > 9600)
@@ -218,10 +215,14 @@ Options parse(const std::vector<std::string>& args) {
     const bool escpOnly = std::find_if(args.begin(), args.end(), [](const std::string& a) {
                               return a == "--pins" || a == "--codepage";
                           }) != args.end();
-    if (escpOnly && !o.escp) throw UsageError{"--pins and --codepage go with --escp only"};
-    if (o.escp && (o.lineFormatOnly || o.action == Action::Convert))
+    if (escpOnly && !o.folderKeys) throw UsageError{"--pins and --codepage go with --escp only"};
+    if (o.folderKeys && (o.lineFormatOnly || o.action == Action::Convert))
         throw UsageError{"--escp goes without --convert, --converted, --settings, "
                          "--variable-line-height and --landscape"};
+    if (o.folderKeys) {
+        o.folderKeys->pins = o.pins;
+        o.folderKeys->codePage = o.codePage;
+    }
     return o;
 }
 
@@ -240,17 +241,6 @@ nx::Settings loadSettings(nx::FileSystem& fs, const std::string& path) {
     nx::Settings settings;
     if (const int rc = nx::readSettingsFile(fs, path, settings)) throw Failure{ioText(path, rc)};
     return settings;
-}
-
-// JOB through the character map into `out`, as the watch cycle copies a job.
-void convertJob(nx::FileSystem& fs, const std::string& job, const std::string& out) {
-    nx::ByteFile in(fs);
-    in.assign(job);
-    if (const int rc = in.reset()) throw Failure{ioText(job, rc)};
-    nx::NoProgress progress;
-    const nx::JobCopyResult r = nx::convertJob(fs, in, out, progress);
-    if (r.status == nx::JobCopyResult::Status::CreateFailed) throw Failure{ioText(out, r.code)};
-    if (r.status == nx::JobCopyResult::Status::ReadFailed) throw Failure{ioText(job, r.code)};
 }
 
 std::string hex(std::string_view bytes) {
@@ -364,53 +354,57 @@ void setUpPrinter(QPrinter& printer, const Options& o) {
     printer.setCreator(QStringLiteral("norvexa-print"));
 }
 
-void printJob(nx::RenderContext& ctx, const Options& o, const std::string& stream, QPrinter& printer,
-              bool trace) {
+// What every action works with: the options, the job opened as a document, and a
+// temporary directory.
+struct Job {
+    const Options& o;
+    nx::Document& doc;
+    QTemporaryDir& temp;
+    nx::NoProgress progress;
+    const std::string& path;  // JOB as given, for messages
+
+    nx::PrintRun printRun(int dpi) const { return {dpi, o.landscape, nullptr}; }
+    // Traces show texts in the job's own encoding.
+    bool tracesAsDrawn() const { return doc.textBytes() == nx::TextBytes::Utf8; }
+};
+
+void printJob(Job& j, QPrinter& printer, bool trace) {
     nx::qt::QtPrintJob job(printer);
     if (trace) {
-        TracePrintJob traced(job, stdout);
-        nx::printStream(ctx, stream, traced, o.landscape);
+        TracePrintJob traced(job, stdout, j.tracesAsDrawn());
+        j.doc.print(traced, j.printRun(printer.resolution()), j.progress);
     } else {
-        nx::printStream(ctx, stream, job, o.landscape);
+        j.doc.print(job, j.printRun(printer.resolution()), j.progress);
     }
     if (!job.succeeded()) throw Failure{"the print job could not be completed"};
 }
 
 constexpr int kScreenDpi = 96;
 
-void renderPreview(nx::RenderContext& ctx, const std::string& stream, int page, const QString& png,
-                   bool trace) {
+void renderPreview(Job& j, int page, const QString& png, bool trace) {
     // Prepared as the preview window prepares its image.
-    QImage image = nx::qt::newPreviewImage(kScreenDpi);
-    const QSize size = image.size();
+    const nx::PageSize size = nx::qt::pageSizeAt(j.doc, kScreenDpi);
+    QImage image = nx::qt::newPageImage(size);
     QPainter painter(&image);
     nx::qt::PainterSurface surface(painter, kScreenDpi, nx::qt::previewFill());
-    int readFailure = 0;
+    nx::DrawnPage drawn;
     if (trace) {
-        TraceSurface traced(stdout);
+        TraceSurface traced(stdout, j.tracesAsDrawn());
         traced.setInner(surface);
         traced.page(page);
-        readFailure = nx::renderPreviewPage(ctx, stream, page, traced, size.width(), size.height());
+        drawn = j.doc.drawPage(page, traced, size, j.progress);
     } else {
-        readFailure = nx::renderPreviewPage(ctx, stream, page, surface, size.width(), size.height());
+        drawn = j.doc.drawPage(page, surface, size, j.progress);
     }
     surface.flush();
     painter.end();
+    if (drawn.beyondEnd)
+        throw Failure{j.path + ": the job has " + std::to_string(j.doc.pageCount(j.progress)) + " page(s)"};
     if (!png.isEmpty() && !image.save(png, "PNG"))
         throw Failure{png.toStdString() + ": the image could not be written"};
     // The page drawn up to the unreadable byte has been written; the run fails.
-    if (readFailure != 0) throw Failure{stream + ": a byte could not be read"};
+    if (drawn.readFailure != 0) throw Failure{j.path + ": a byte could not be read"};
 }
-
-// What every action works with: the options, the file system, the settings and
-// the print stream of JOB.
-struct Job {
-    const Options& o;
-    nx::FileSystem& fs;
-    nx::RenderContext& ctx;
-    QTemporaryDir& temp;
-    std::string stream;
-};
 
 QPrinter& pdfPrinter(QPrinter& printer, const Options& o, const QString& file) {
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -422,7 +416,7 @@ QPrinter& pdfPrinter(QPrinter& printer, const Options& o, const QString& file) {
 
 void printPdf(Job& j) {
     // The routine of the preview's PDF and the mail attachment.
-    nx::qt::savePdf(j.ctx, j.stream, QString::fromStdString(native(j.o.target)), j.o.dpi, j.o.landscape);
+    nx::qt::savePdf(j.doc, QString::fromStdString(native(j.o.target)), j.progress, j.printRun(j.o.dpi));
 }
 
 void printOnPrinter(Job& j) {
@@ -431,125 +425,35 @@ void printOnPrinter(Job& j) {
         throw Failure{j.o.target + ": no such printer"};
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrinterName(name);
+    // A job laid out on a paper of its own gets that paper; otherwise the printer's.
+    if (const auto& paper = j.doc.sheet().paper) printer.setPageSize(nx::qt::pageSizeOf(*paper));
     setUpPrinter(printer, j.o);
-    printJob(j.ctx, j.o, j.stream, printer, false);
+    printJob(j, printer, false);
 }
 
 void writePng(Job& j) {
-    renderPreview(j.ctx, j.stream, j.o.page.value_or(1), QString::fromStdString(native(j.o.target)), false);
+    renderPreview(j, j.o.page.value_or(1), QString::fromStdString(native(j.o.target)), false);
 }
 
-void writeText(Job& j) {
-    nx::TextFile source(j.fs), target(j.fs);
-    source.assign(j.stream);
+void writeText(Job& j, nx::FileSystem& fs) {
+    nx::TextFile target(fs);
     const std::string out = native(j.o.target);
     target.assign(out);
     if (const int rc = target.rewrite()) throw Failure{ioText(out, rc)};
-    nx::copyLines(source, target);
+    j.doc.writeText(target, j.progress);
 }
 
 void writeTrace(Job& j) {
     if (j.o.page) {
-        renderPreview(j.ctx, j.stream, *j.o.page, QString(), true);
+        renderPreview(j, *j.o.page, QString(), true);
     } else {
         // The calls of a real print job at --dpi, into a PDF that is thrown away.
         if (!j.temp.isValid()) throw Failure{"no temporary directory"};
         QPrinter printer(QPrinter::HighResolution);
-        printJob(j.ctx, j.o, j.stream,
-                 pdfPrinter(printer, j.o, j.temp.filePath(QStringLiteral("trace.pdf"))), true);
+        printJob(j, pdfPrinter(printer, j.o, j.temp.filePath(QStringLiteral("trace.pdf"))), true);
     }
     std::fflush(stdout);
     if (std::ferror(stdout)) throw Failure{"standard output: the trace could not be written"};
-}
-
-// --escp: the job as an ESC/P job, on A4 at --dpi (the preview's pages at the
-// screen's 96 dpi).
-void escpPrint(const Options& o, nx::FileSystem& fs, const std::string& job, QPrinter& printer,
-               bool trace) {
-    nx::qt::QtPrintJob qjob(printer);
-    nx::NoProgress progress;
-    const nx::escp::Paper paper = nx::escp::Paper::a4(printer.resolution(), printer.resolution());
-    if (trace) {
-        TracePrintJob traced(qjob, stdout, true);
-        nx::escp::printJob(fs, job, traced, o.escpOptions, paper, progress);
-    } else {
-        nx::escp::printJob(fs, job, qjob, o.escpOptions, paper, progress);
-    }
-    if (!qjob.succeeded()) throw Failure{"the print job could not be completed"};
-}
-
-void escpPage(const Options& o, nx::FileSystem& fs, const std::string& job, int page,
-              const QString& png, bool trace) {
-    const nx::escp::Paper paper = nx::escp::Paper::a4(kScreenDpi, kScreenDpi);
-    QImage image(paper.deviceWidth(), paper.deviceHeight(), QImage::Format_RGB32);
-    QPainter painter(&image);
-    nx::qt::PainterSurface surface(painter, kScreenDpi, QColor(Qt::white));
-    nx::NoProgress progress;
-    int pages = 0;
-    if (trace) {
-        TraceSurface traced(stdout, true);
-        traced.setInner(surface);
-        traced.page(page);
-        pages = nx::escp::renderPage(fs, job, page, traced, o.escpOptions, paper, progress);
-    } else {
-        pages = nx::escp::renderPage(fs, job, page, surface, o.escpOptions, paper, progress);
-    }
-    surface.flush();
-    painter.end();
-    if (page > pages) throw Failure{job + ": the job has " + std::to_string(pages) + " page(s)"};
-    if (!png.isEmpty() && !image.save(png, "PNG"))
-        throw Failure{png.toStdString() + ": the image could not be written"};
-}
-
-void escpText(const Options& o, nx::FileSystem& fs, const std::string& job) {
-    nx::NoProgress progress;
-    const std::string text = nx::escp::textOf(fs, job, o.escpOptions, progress);
-    const std::string out = native(o.target);
-    std::FILE* f = std::fopen(out.c_str(), "wb");
-    if (!f) throw Failure{out + ": the text could not be written"};
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0 || !written) throw Failure{out + ": the text could not be written"};
-}
-
-int runEscp(const Options& o, nx::FileSystem& fs, const std::string& job) {
-    QTemporaryDir temp;
-    switch (o.action) {
-        case Action::Pdf: {
-            // The routine of the preview's PDF and the mail attachment.
-            nx::NoProgress progress;
-            nx::qt::savePdf(QString::fromStdString(native(o.target)), o.dpi, [&](nx::PrintJob& pj, int dpi) {
-                nx::escp::printJob(fs, job, pj, o.escpOptions, nx::escp::Paper::a4(dpi, dpi), progress);
-            });
-            break;
-        }
-        case Action::Printer: {
-            const QString name = QString::fromStdString(o.target);
-            if (!QPrinterInfo::availablePrinterNames().contains(name))
-                throw Failure{o.target + ": no such printer"};
-            QPrinter printer(QPrinter::HighResolution);
-            printer.setPrinterName(name);
-            printer.setPageSize(QPageSize(QPageSize::A4));
-            setUpPrinter(printer, o);
-            escpPrint(o, fs, job, printer, false);
-            break;
-        }
-        case Action::Png: escpPage(o, fs, job, o.page.value_or(1), QString::fromStdString(native(o.target)), false); break;
-        case Action::Text: escpText(o, fs, job); break;
-        case Action::Trace:
-            if (o.page) {
-                escpPage(o, fs, job, *o.page, QString(), true);
-            } else {
-                if (!temp.isValid()) throw Failure{"no temporary directory"};
-                QPrinter printer(QPrinter::HighResolution);
-                escpPrint(o, fs, job, pdfPrinter(printer, o, temp.filePath(QStringLiteral("trace.pdf"))), true);
-            }
-            std::fflush(stdout);
-            if (std::ferror(stdout)) throw Failure{"standard output: the trace could not be written"};
-            break;
-        case Action::Convert:
-        case Action::None: break;
-    }
-    return 0;
 }
 
 int run(const Options& o) {
@@ -565,30 +469,27 @@ int run(const Options& o) {
         if (const int rc = probe.reset()) throw Failure{ioText(job, rc)};
         (void)probe.close();  // opened only to report a missing JOB first
     }
-    if (o.escp) return runEscp(o, fs, job);
     if (o.action == Action::Convert) {
-        convertJob(fs, job, native(o.target));
+        nx::convertHostJob(fs, job, native(o.target));
         return 0;
     }
 
-    // Without --converted the job goes through the character map first, into a
-    // temporary print stream.
+    // Unless --converted, a job of the seven programs goes through the character map
+    // first, into a temporary print stream (a folder's job is read as it stands).
     QTemporaryDir temp;
-    std::string stream = job;
+    nx::JobOrigin origin{o.folderKeys, {}};
     if (!o.converted) {
         if (!temp.isValid()) throw Failure{"no temporary directory: " + temp.errorString().toStdString()};
-        stream = temp.filePath(QStringLiteral("nyomtat1.txt")).toStdString();
-        convertJob(fs, job, stream);
+        origin.convertInto = temp.filePath(QStringLiteral("nyomtat1.txt")).toStdString();
     }
-
-    nx::NoProgress progress;
-    nx::RenderContext ctx{fs, settings, [variable] { return variable; }, progress};
-    Job j{o, fs, ctx, temp, stream};
+    const std::unique_ptr<nx::Document> doc =
+        nx::openDocument(fs, job, origin, {settings, [variable] { return variable; }});
+    Job j{o, *doc, temp, {}, job};
     switch (o.action) {
         case Action::Pdf: printPdf(j); break;
         case Action::Printer: printOnPrinter(j); break;
         case Action::Png: writePng(j); break;
-        case Action::Text: writeText(j); break;
+        case Action::Text: writeText(j, fs); break;
         case Action::Trace: writeTrace(j); break;
         case Action::Convert:
         case Action::None: break;

@@ -18,18 +18,6 @@ class MainPanel;
 class TNyomt;
 class TMailKuldoForm;
 
-namespace nx::qt {
-
-// Runs an event handler: input/output and conversion errors raised in it are shown
-// in the error box titled with the application title, and the program goes on.
-class Dispatcher {
-public:
-    virtual ~Dispatcher() = default;
-    virtual void run(const std::function<void()>& handler) = 0;
-};
-
-}  // namespace nx::qt
-
 struct Globals {
     Globals(nx::FileSystem& fileSystem, nx::qt::DialogService& dialogService,
             nx::Services& appServices, nx::qt::Dispatcher& handlerDispatcher)
@@ -37,8 +25,7 @@ struct Globals {
           dialogs(dialogService),
           services(appServices),
           dispatcher(handlerDispatcher),
-          cycle(fileSystem),
-          previewText(fileSystem) {}
+          cycle(fileSystem) {}
 
     nx::FileSystem& fs;
     nx::qt::DialogService& dialogs;
@@ -51,8 +38,6 @@ struct Globals {
     std::string currentJobPath;
     // The job's life: which job is taken, printed or shown, and when its file goes.
     nx::JobCycle cycle;
-
-    nx::TextFile previewText;         // bound by every preview render, read by the exports
 
     // The application's current printer, set by the printer setup dialog.
     std::unique_ptr<QPrinter> currentPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);

@@ -10,7 +10,6 @@
 #include <QShowEvent>
 #include <cstdlib>
 
-#include "forms/MainPanel.h"
 #include "forms/WindowKit.h"
 #include "intake/paths.h"
 #include "mail/sending.h"
@@ -52,8 +51,14 @@ QPushButton* button(QWidget* parent, const QString& caption, int left, int top, 
 
 }  // namespace
 
-TMailKuldoForm::TMailKuldoForm(Globals& g)
-    : QDialog(nullptr), g_(g), mailLibrary_(nx::kMapiLibraryName) {
+TMailKuldoForm::TMailKuldoForm(nx::FileSystem& fs, nx::Services& services, nx::qt::Dispatcher& dispatcher,
+                               QWidget* over)
+    : QDialog(nullptr),
+      fs_(fs),
+      services_(services),
+      dispatcher_(dispatcher),
+      over_(over),
+      mailLibrary_(nx::kMapiLibraryName) {
     setObjectName(QStringLiteral("MailKuldoForm"));
     setWindowTitle(kCaption);
     nx::qt::styleWindow(*this, true);
@@ -123,9 +128,9 @@ void TMailKuldoForm::setTabPath() {
 
 void TMailKuldoForm::connectHandlers() {
     connect(KuldesGomb, &QPushButton::clicked, this,
-            [this] { g_.dispatcher.run([this] { KuldesGombClick(KuldesGomb); }); });
+            [this] { dispatcher_.run([this] { KuldesGombClick(KuldesGomb); }); });
     connect(MegseGomb, &QPushButton::clicked, this,
-            [this] { g_.dispatcher.run([this] { MegseGombClick(MegseGomb); }); });
+            [this] { dispatcher_.run([this] { MegseGombClick(MegseGomb); }); });
 }
 
 TMailKuldoForm::~TMailKuldoForm() = default;
@@ -168,18 +173,18 @@ void TMailKuldoForm::KuldesGombClick(QObject*) {
     }
 
     std::uintptr_t uiParam = 0;
-    if (QWidget* main = mainWindow()) uiParam = static_cast<std::uintptr_t>(main->winId());
+    if (QWidget* main = over_) uiParam = static_cast<std::uintptr_t>(main->winId());
 
     // The window stays open whatever the outcome.
     const int result = nx::LevelKuldes(message, uiParam, mailLibrary_);
-    if (result != 0) g_.services.errorBox(nx::sendErrorText(result));
+    if (result != 0) services_.errorBox(nx::sendErrorText(result));
 }
 
 // ---------------------------------------------------------------------------------
 // Own data
 
 void TMailKuldoForm::SajatAdatBeolvasas() {
-    nx::TextFile file(g_.fs);
+    nx::TextFile file(fs_);
     file.assign(nx::paths::kSenderData);
     if (file.reset() != 0) {
         // Missing (or not readable): write it from the boxes as they are.
@@ -195,7 +200,7 @@ void TMailKuldoForm::SajatAdatBeolvasas() {
 }
 
 void TMailKuldoForm::SajatAdatTarolas() {
-    nx::TextFile file(g_.fs);
+    nx::TextFile file(fs_);
     file.assign(nx::paths::kSenderData);
     nx::check(file.rewrite());
     nx::check(file.writeLine(nx::qt::toCp1250(ESajatMailCim->text())));
@@ -209,7 +214,7 @@ void TMailKuldoForm::SajatAdatTarolas() {
 void TMailKuldoForm::done(int result) {
     // Every way of closing ends here (the cancel button, the close box, the end of
     // a modal showing). A failure to store is reported and the window still closes.
-    if (isVisible()) g_.dispatcher.run([this] { FormClose(this); });
+    if (isVisible()) dispatcher_.run([this] { FormClose(this); });
     QDialog::done(result);
 }
 
@@ -228,16 +233,12 @@ void TMailKuldoForm::keyPressEvent(QKeyEvent* event) {
 
 void TMailKuldoForm::showEvent(QShowEvent* event) {
     applyOuterSize();
-    if (QWidget* main = mainWindow()) {
+    if (QWidget* main = over_) {
         const QRect outer = main->frameGeometry();
         move(outer.x() + (outer.width() - kOuterWidth) / 2,
              outer.y() + (outer.height() - kOuterHeight) / 2);
     }
     QDialog::showEvent(event);
-}
-
-QWidget* TMailKuldoForm::mainWindow() const {
-    return g_.Nyomtat ? g_.Nyomtat->panelWidget() : nullptr;
 }
 
 void TMailKuldoForm::applyOuterSize() {

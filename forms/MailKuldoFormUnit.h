@@ -8,7 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "forms/Globals.h"
+#include "forms/services.h"
+#include "platform/files.h"
 
 class QLabel;
 class QLineEdit;
@@ -19,7 +20,9 @@ class QCheckBox;
 class TMailKuldoForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TMailKuldoForm(Globals& g);
+    // `over` is the window the mail window is centred on (the main window).
+    TMailKuldoForm(nx::FileSystem& fs, nx::Services& services, nx::qt::Dispatcher& dispatcher,
+                   QWidget* over);
     ~TMailKuldoForm() override;
 
     // Controls.
@@ -77,10 +80,12 @@ private:
     void setTabPath();
     void connectHandlers();
 
-    QWidget* mainWindow() const;
     void applyOuterSize();
 
-    Globals& g_;
+    nx::FileSystem& fs_;
+    nx::Services& services_;
+    nx::qt::Dispatcher& dispatcher_;
+    QWidget* over_;
     std::string mailLibrary_;
     bool pdfWritten_ = false;
     std::function<bool()> pdfWriter_;

@@ -7,7 +7,7 @@
 #include <set>
 #include <string_view>
 
-#include "forms/job_kind.h"
+#include "platform/document.h"
 
 class QWidget;
 
@@ -17,11 +17,9 @@ public:
     virtual void setStatus(const QString& text) = 0;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     virtual void armWatch() = 0;
-    // Prints the print-stream file on the current printer as one print job (with
-    // `pages`, only those pages; with `escp`, the file is an ESC/P job read so); an
-    // input/output error aborts the job and reaches the caller.
-    virtual void Kikuldes(std::string_view fileName, const std::set<int>* pages = nullptr,
-                          const EscpJob& escp = std::nullopt) = 0;
+    // Prints the job on the current printer as one print job (with `pages`, only
+    // those pages); an input/output error aborts the job and reaches the caller.
+    virtual void Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr) = 0;
     // The state of "Változó sormagasság".
     virtual bool variableLineHeight() const = 0;
     // The main window itself, for placing other windows over it.

@@ -24,13 +24,9 @@
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/painter_surface.h"
-#include "render/qt/preview_image.h"
-#include "render/form_feeds.h"
 #include "render/page_choice.h"
 #include "render/qt/pdf.h"
-#include "render/preview_page.h"
-#include "render/text_export.h"
-#include "escp/job.h"
+#include "render/qt/preview_image.h"
 
 namespace {
 
@@ -225,35 +221,28 @@ void TNyomt::setPageLabel() {
 // with the window colour.
 void TNyomt::prepareImage() {
     NyomtLista->move(8, 8);
-    const nx::escp::Paper paper = nx::escp::Paper::a4(screenDpiY(), screenDpiY());
-    const QSize size = shownEscp_ ? QSize(paper.deviceWidth(), paper.deviceHeight())
-                                  : nx::qt::previewSize(screenDpiY());
+    const nx::PageSize page = nx::qt::pageSizeAt(shown(), screenDpiY());
+    const QSize size(page.width, page.height);
     NyomtLista->setPictureSize(size, windowColour());
     if (QWidget* area = NyomtLista->parentWidget()) area->resize(8 + size.width(), 8 + size.height());
     NyomtLista->update();
 }
 
 void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
-    // An export that failed half-way may have left the preview text open.
-    if (g_.previewText.isOpen()) (void)g_.previewText.close();
-    g_.previewText.assign(fileName);
+    // A file other than the shown job's is read as a job of the seven paths.
+    if (!shown_ || fileName != shownFile_) setDocument(fileName, {});
     if (NyomtLista->picture.isNull()) prepareImage();
 
     nx::qt::BarProgress progress(*ProgressBar1);
-    nx::RenderContext ctx = renderContext(progress);
     QImage& image = NyomtLista->picture;
     {
         QPainter painter(&image);
         nx::qt::PainterSurface surface(painter, screenDpiY(), windowColour());
         try {
-            if (shownEscp_) {
-                (void)nx::escp::renderPage(g_.fs, fileName, pageNumber_, surface, *shownEscp_,
-                                           nx::escp::Paper::a4(screenDpiY(), screenDpiY()), progress);
-            } else if (nx::renderPreviewPage(ctx, fileName, pageNumber_, surface, image.width(),
-                                             image.height()) != 0) {
-                // A byte that cannot be read ends the page there and the program.
+            const nx::PageSize size{image.width(), image.height(), screenDpiY()};
+            // A byte that cannot be read ends the page there and the program.
+            if (shown().drawPage(pageNumber_, surface, size, progress).readFailure != 0)
                 g_.services.requestTermination();
-            }
         } catch (...) {
             // What was drawn before the failure stays visible.
             surface.flush();
@@ -267,9 +256,8 @@ void TNyomt::TextMegnez(QObject*, const std::string& fileName) {
     Kinyomtat->setFocus(Qt::OtherFocusReason);
 }
 
-nx::RenderContext TNyomt::renderContext(nx::Progress& progress) {
-    return {g_.fs, g_.settings,
-            [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->variableLineHeight(); }, progress};
+nx::PrintSettings TNyomt::printSettings() {
+    return {g_.settings, [this] { return g_.Nyomtat != nullptr && g_.Nyomtat->variableLineHeight(); }};
 }
 
 void TNyomt::ElsoOldalClick(QObject*) {
@@ -296,8 +284,7 @@ void TNyomt::KovetkezoOldalClick(QObject*) {
 
 void TNyomt::UtolsoOldalClick(QObject*) {
     nx::qt::BarProgress progress(*ProgressBar1);
-    const int count = shownEscp_ ? nx::escp::pageCount(g_.fs, shownFile_, *shownEscp_, progress)
-                                 : nx::countFormFeeds(g_.fs, shownFile_, progress);
+    const int count = shown().lastPage(progress);
     if (count > 0) {
         pageNumber_ = count;
         setPageLabel();
@@ -408,21 +395,8 @@ void TNyomt::MailbeGombClick(QObject*) {
 }
 
 void TNyomt::exportText(nx::TextFile& target) {
-    if (!shownEscp_) {
-        nx::copyLines(g_.previewText, target);
-        closePreviewText(g_);
-        return;
-    }
-    std::string text;
-    try {
-        nx::qt::BarProgress progress(*ProgressBar1);
-        text = nx::escp::exportText(g_.fs, shownFile_, *shownEscp_, progress);
-        nx::check(target.write(text));
-    } catch (...) {
-        (void)target.close();  // so that a later export to it works; the first failure is told
-        throw;
-    }
-    nx::check(target.close());
+    nx::qt::BarProgress progress(*ProgressBar1);
+    shown().exportText(target, progress);
 }
 
 bool TNyomt::writePdf(const std::string& path, const QString& shownPath, bool report) {
@@ -437,17 +411,8 @@ bool TNyomt::writePdf(const std::string& path, const QString& shownPath, bool re
         return false;
     }
     nx::qt::BarProgress progress(*ProgressBar1);
-    nx::RenderContext ctx = renderContext(progress);
     try {
-        const QString host = QString::fromStdString(g_.fs.hostPath(path));
-        if (shownEscp_) {
-            nx::qt::savePdf(host, 600, [&](nx::PrintJob& job, int dpi) {
-                nx::escp::printJob(g_.fs, shownFile_, job, *shownEscp_, nx::escp::Paper::a4(dpi, dpi),
-                                   progress);
-            });
-        } else {
-            nx::qt::savePdf(ctx, shownFile_, host);
-        }
+        nx::qt::savePdf(shown(), QString::fromStdString(g_.fs.hostPath(path)), progress);
     } catch (const nx::IoError& e) {
         // An export: a stream that cannot be read is reported like any failure of
         // the file, and the program goes on.
@@ -465,11 +430,8 @@ void TNyomt::PdfMentesClick(QObject*) {
 }
 
 int TNyomt::pageCount() {
-    if (shownEscp_) {
-        nx::qt::BarProgress progress(*ProgressBar1);
-        return nx::escp::pageCount(g_.fs, shownFile_, *shownEscp_, progress);
-    }
-    return nx::pageCountOf(g_.fs, shownFile_);
+    nx::qt::BarProgress progress(*ProgressBar1);
+    return shown().pageCount(progress);
 }
 
 void TNyomt::ReszletNyomtClick(QObject*) {
@@ -482,7 +444,7 @@ void TNyomt::ReszletNyomtClick(QObject*) {
         return;
     }
     g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-    g_.Nyomtat->Kikuldes(shownFile_, &*chosen, shownEscp_);
+    g_.Nyomtat->Kikuldes(shown(), &*chosen);
 }
 
 void TNyomt::KinyomtatClick(QObject*) {
@@ -496,18 +458,15 @@ void TNyomt::KinyomtatClick(QObject*) {
         }
         const std::set<int> page = {pageNumber_};
         g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-        g_.Nyomtat->Kikuldes(shownFile_, &page, shownEscp_);
+        g_.Nyomtat->Kikuldes(shown(), &page);
         return;
     }
     g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-    g_.Nyomtat->Kikuldes(shownFile_, nullptr, shownEscp_);
+    g_.Nyomtat->Kikuldes(shown());
 }
 
-void TNyomt::openJob(const std::string& printStreamPath, const EscpJob& escp) {
-    shownFile_ = printStreamPath;
-    if (shownEscp_.has_value() != escp.has_value() && !NyomtLista->picture.isNull())
-        NyomtLista->picture = QImage();  // the other format's page size: made anew
-    shownEscp_ = escp;
+void TNyomt::openJob(const std::string& printStreamPath, const nx::JobOrigin& origin) {
+    setDocument(printStreamPath, origin);
     g_.currentJobPath = printStreamPath;
 
     show();
@@ -520,7 +479,7 @@ void TNyomt::openJob(const std::string& printStreamPath, const EscpJob& escp) {
     // Page 1 also when the window was already shown and no activation runs.
     pageNumber_ = 1;
     setPageLabel();
-    if (NyomtLista->picture.isNull()) prepareImage();
+    prepareImage();  // the job's page size, where it differs from the last job's
     TextMegnez(this, printStreamPath);
 }
 
@@ -565,6 +524,12 @@ bool TNyomt::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-void closePreviewText(Globals& g) {
-    if (g.previewText.isOpen()) nx::check(g.previewText.close());
+nx::Document& TNyomt::shown() {
+    if (!shown_) setDocument(shownFile_, {});
+    return *shown_;
+}
+
+void TNyomt::setDocument(const std::string& path, const nx::JobOrigin& origin) {
+    shown_ = nx::openDocument(g_.fs, path, origin, printSettings());
+    shownFile_ = path;
 }

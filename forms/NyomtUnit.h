@@ -13,9 +13,10 @@
 #include <string>
 #include <string_view>
 
+#include <memory>
+
+#include "formats/open.h"
 #include "forms/Globals.h"
-#include "forms/job_kind.h"
-#include "render/printer_output.h"
 
 class QCheckBox;
 class QLabel;
@@ -85,12 +86,11 @@ public:
     void ReszletNyomtClick(QObject* sender);
     void PdfMentesClick(QObject* sender);
 
-    // Shows a converted print stream: the window non-modally, Label1 "Nyomtatási kép",
-    // page 1, then the render. Closing the window tells the watch cycle, which
-    // releases a job it handed over.
-    // With `escp`, the file is an ESC/P job (a watched folder's) and every output
-    // reads it so: its pages on A4, its text export, its PDF.
-    void openJob(const std::string& printStreamPath, const EscpJob& escp = std::nullopt);
+    // Shows a job: the window non-modally, Label1 "Nyomtatási kép", page 1, then the
+    // render. The file is opened as `origin` says (a converted print stream of the
+    // seven paths, or a watched folder's job), and every output reads it so.
+    // Closing the window tells the watch cycle, which releases a job it handed over.
+    void openJob(const std::string& printStreamPath, const nx::JobOrigin& origin = {});
 
     // The 1-based page the window shows.
     int pageNumber() const { return pageNumber_; }
@@ -119,8 +119,13 @@ private:
 
     void setPageLabel();
     void prepareImage();
-    // What the renderer reads of the program: sizes, margins, the line-height box.
-    nx::RenderContext renderContext(nx::Progress& progress);
+    // What the job's drawing reads of the program: sizes, margins, the main
+    // window's check boxes.
+    nx::PrintSettings printSettings();
+    // The job at `path` becomes the shown one.
+    void setDocument(const std::string& path, const nx::JobOrigin& origin);
+    // The shown job (before any, the file shown so far as a job of the seven paths).
+    nx::Document& shown();
     // The pages the printer output makes of the shown job.
     int pageCount();
     // The shown job into a PDF at the DOS or host path `path`; with `report`, a failure
@@ -131,15 +136,10 @@ private:
     void run(void (TNyomt::*handler)(QObject*), QObject* sender);
 
     Globals& g_;
-    // The shown job's text export into `target` (created, open): the line copy, or
-    // an ESC/P job's text.
+    // The shown job's text export into `target` (created, open).
     void exportText(nx::TextFile& target);
 
     std::string shownFile_;
-    EscpJob shownEscp_;  // the shown file is an ESC/P job
+    std::unique_ptr<nx::Document> shown_;  // the shown job, opened from shownFile_
     int pageNumber_ = 1;
 };
-
-// The unit's shared close of the program-wide preview text file (checked; nothing
-// to do when it is not open).
-void closePreviewText(Globals& g);

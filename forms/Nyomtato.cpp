@@ -23,9 +23,7 @@
 #include "intake/paths.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/print_job.h"
-#include "render/page_choice.h"
-#include "render/printer_output.h"
-#include "escp/job.h"
+#include "formats/open.h"
 #include "platform/cp1250_utf8.h"
 
 namespace {
@@ -267,27 +265,22 @@ void TNyomtat::armWatch() {
     Timer1->start();
 }
 
-void TNyomtat::Kikuldes(std::string_view fileName, const std::set<int>* pages, const EscpJob& escp) {
+void TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages) {
     nx::qt::QtPrintJob printer(*g_.currentPrinter);
-    std::optional<nx::ChosenPages> chosen;
-    if (pages) chosen.emplace(printer, *pages);
-    nx::PrintJob& job = chosen ? static_cast<nx::PrintJob&>(*chosen) : printer;
     nx::qt::BarProgress progress(*ProgressBar1);
-    if (escp) {
-        const int dpi = g_.currentPrinter->resolution();
-        nx::escp::printJob(g_.fs, fileName, job, *escp, nx::escp::Paper::a4(dpi, dpi), progress);
-        return;
-    }
-    nx::RenderContext ctx{g_.fs, g_.settings, [this] { return ValtozoSormagassag->isChecked(); },
-                          progress};
     try {
-        nx::printStream(ctx, fileName, job, NyomtA3->isChecked());
+        job.print(printer, {g_.currentPrinter->resolution(), NyomtA3->isChecked(), pages}, progress);
     } catch (const nx::StreamReadError&) {
         // A print stream that cannot be read whole ends the program; the error box
         // follows as for every input/output error.
         g_.services.requestTermination();
         throw;
     }
+}
+
+std::unique_ptr<nx::Document> TNyomtat::takenJob(const nx::JobCycle::Decision& next) {
+    return nx::openDocument(g_.fs, next.file, {next.folder, {}},
+                            {g_.settings, [this] { return ValtozoSormagassag->isChecked(); }});
 }
 
 bool TNyomtat::variableLineHeight() const { return ValtozoSormagassag->isChecked(); }
@@ -323,13 +316,13 @@ void TNyomtat::Figyeles(QObject*) {
             return;
         case nx::JobCycle::Step::Show:
             setStatus(cp("Megjelen\xedt\xe9s..."));
-            g_.Nyomt->openJob(next.file, escpJobOf(next.folder));
+            g_.Nyomt->openJob(next.file, {next.folder, {}});
             return;
         case nx::JobCycle::Step::Print:
             setStatus(cp("Nyomtat\xe1s..."));
             if (next.folder) {
                 try {
-                    Kikuldes(next.file, nullptr, escpJobOf(next.folder));
+                    Kikuldes(*takenJob(next));
                 } catch (...) {
                     // Kept in its folder and set aside until it changes; the error
                     // is told (once) by the handler's box and the watch goes on.
@@ -339,7 +332,7 @@ void TNyomtat::Figyeles(QObject*) {
                     throw;
                 }
             } else {
-                Kikuldes(next.file);
+                Kikuldes(*takenJob(next));
             }
             g_.cycle.printed();
             break;

@@ -68,10 +68,9 @@ public:
 
     // Fills the six boxes and the check box from the settings record.
     void BetuKiir();
-    // Prints the print-stream file on the current printer as one print job;
-    // an input/output error aborts the job and reaches the caller.
-    void Kikuldes(std::string_view fileName, const std::set<int>* pages = nullptr,
-                  const EscpJob& escp = std::nullopt) override;
+    // Prints the job on the current printer as one print job; an input/output
+    // error aborts the job and reaches the caller.
+    void Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr) override;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     void armWatch() override;
     // The status label, repainted at once.
@@ -94,6 +93,8 @@ private:
     void createWatchTimer();
     void connectHandlers();
 
+    // The job the cycle took, opened as its origin says.
+    std::unique_ptr<nx::Document> takenJob(const nx::JobCycle::Decision& next);
     void boxExit(QObject* box);
     void boxKeyPress(QObject* box, char key);
     Globals& g_;

@@ -2,6 +2,7 @@
 // and the error box. The application layer implements both.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 namespace nx {
@@ -17,3 +18,15 @@ public:
 };
 
 }  // namespace nx
+
+namespace nx::qt {
+
+// Runs an event handler: input/output and conversion errors raised in it are shown
+// in the error box titled with the application title, and the program goes on.
+class Dispatcher {
+public:
+    virtual ~Dispatcher() = default;
+    virtual void run(const std::function<void()>& handler) = 0;
+};
+
+}  // namespace nx::qt

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "intake/settings.h"
+#include "platform/document.h"
 #include "platform/files.h"
 #include "platform/printjob.h"
 #include "platform/progress.h"
@@ -17,14 +18,6 @@ struct RenderContext {
     std::function<bool()> variableLineHeight; // the check box, read at every line and step
     Progress& progress;
 };
-
-// A byte of the print stream that could not be read: the output is incomplete. The
-// window that started it decides what follows (the program ends).
-class StreamReadError : public IoError {
-public:
-    using IoError::IoError;
-};
-
 
 // The code raised when the print job cannot be begun ("I/O error 160").
 inline constexpr int kDeviceWriteFault = 160;

@@ -61,7 +61,8 @@ done
 # 1. The test programs, each run whole (from the build tree, so their paths hold).
 cd "$out"
 tests=(tests/platform/platform_tests tests/intake/intake_tests tests/render/render_tests
-       tests/mail/mail_tests tests/integration/integration_tests tests/escp/escp_tests)
+       tests/mail/mail_tests tests/integration/integration_tests tests/escp/escp_tests
+       tests/formats/formats_tests)
 for t in tests/forms/forms_*_test.exe; do tests+=("${t%.exe}"); done
 for t in "${tests[@]}"; do
     [[ -f $t.exe ]] || fail "$t.exe was not built"

@@ -18,9 +18,10 @@ BELOW = {
     "render/qt": {"platform", "platform/qt", "intake", "render"},
     "escp": {"platform"},
     "mail": {"platform"},
-    "forms": {"platform", "platform/qt", "intake", "render", "render/qt", "escp", "mail"},
-    "app": {"platform", "platform/qt", "intake", "render", "render/qt", "escp", "mail", "forms"},
-    "cli": {"platform", "platform/qt", "intake", "render", "render/qt", "escp"},
+    "formats": {"platform", "intake", "render", "escp"},
+    "forms": {"platform", "platform/qt", "intake", "render", "render/qt", "formats", "mail"},
+    "app": {"platform", "platform/qt", "intake", "render", "render/qt", "formats", "mail", "forms"},
+    "cli": {"platform", "platform/qt", "intake", "render", "render/qt", "formats"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

@@ -1,5 +1,5 @@
 // Rendering one preview page deep inside a long job onto the preview image, as the
-// preview window does when the user pages to it. The whole file is never held in
+// preview window does when the user pages to it (through the job's document). The whole file is never held in
 // memory: peak memory must not grow with the job's length.
 //
 //   preview_page_bench [--benchmark_...]
@@ -21,13 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "formats/open.h"
 #include "intake/charmap.h"
 #include "intake/settings.h"
 #include "platform/files.h"
 #include "platform/progress.h"
 #include "platform/qt/painter_surface.h"
-#include "render/interpreter.h"
-#include "render/preview_page.h"
 
 namespace fs = std::filesystem;
 
@@ -85,26 +84,23 @@ void previewPage(benchmark::State& state) {
     nx::FileSystem fs{nx::DriveTable(workDir().string())};
     nx::Settings settings;
     nx::NoProgress progress;
-    nx::RenderContext ctx{fs, settings, [] { return false; }, progress};
+    const auto doc = nx::openDocument(fs, stream, {}, {settings, [] { return false; }});
 
     const QColor window(0xef, 0xef, 0xef);
     QImage image(1, 1, QImage::Format_RGB32);
-    int width = 0, height = 0;
+    nx::PageSize size;
     {
         QPainter p(&image);
         nx::qt::PainterSurface probe(p, 96, window);
-        probe.setFontFace(nx::kFontFace);
-        probe.setFontSize(11);
-        width = 80 * probe.textWidth("W");
-        height = 66 * (probe.textHeight("W") + nx::kLineGap);
+        size = doc->pageSize(probe, 96);
     }
-    image = QImage(width, height, QImage::Format_RGB32);
+    image = QImage(size.width, size.height, QImage::Format_RGB32);
     QPainter painter(&image);
     nx::qt::PainterSurface surface(painter, 96, window);
 
     const long before = peakKb();
     for (auto _ : state) {
-        if (nx::renderPreviewPage(ctx, stream, page, surface, width, height) != 0)
+        if (doc->drawPage(page, surface, size, progress).readFailure != 0)
             state.SkipWithError("a byte could not be read");
         surface.flush();
         benchmark::DoNotOptimize(image.constBits());

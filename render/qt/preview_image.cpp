@@ -5,23 +5,22 @@
 #include <QPalette>
 
 #include "platform/qt/painter_surface.h"
-#include "render/preview_page.h"
 
 namespace nx::qt {
 
 QColor previewFill() { return QGuiApplication::palette().color(QPalette::Base); }
 
-QSize previewSize(int dpiY) {
+PageSize pageSizeAt(Document& doc, int dpi) {
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter painter(&scratch);
-    PainterSurface surface(painter, dpiY, previewFill());
-    const ImageSize size = previewImageSize(surface);
+    PainterSurface surface(painter, dpi, previewFill());
+    const PageSize size = doc.pageSize(surface, dpi);
     surface.flush();
-    return {size.width, size.height};
+    return size;
 }
 
-QImage newPreviewImage(int dpiY) {
-    QImage image(previewSize(dpiY), QImage::Format_RGB32);
+QImage newPageImage(const PageSize& size) {
+    QImage image(size.width, size.height, QImage::Format_RGB32);
     image.fill(previewFill());
     return image;
 }

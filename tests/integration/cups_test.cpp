@@ -7,7 +7,7 @@
 #include <chrono>
 
 #include "platform/qt/print_job.h"
-#include "render/page_choice.h"
+#include "platform/chosen_pages.h"
 #include "render/printer_output.h"
 #include "tests/integration/pdf_support.h"
 #include "tests/integration/private_cups.h"

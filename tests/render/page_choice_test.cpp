@@ -1,4 +1,5 @@
 // Part of a job: the pages a user names, printed as one job in page order.
+#include "platform/chosen_pages.h"
 #include "render/page_choice.h"
 
 #include <gtest/gtest.h>

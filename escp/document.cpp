@@ -1,0 +1,74 @@
+#include "escp/document.h"
+
+#include "escp/job.h"
+#include "platform/chosen_pages.h"
+
+namespace nx::escp {
+
+static_assert(kUnitsPerInch == kSheetUnitsPerInch, "the interpreter's unit is the sheet's");
+
+namespace {
+
+// Writes `text` into the open `target` and closes it; closed on a failure too, so
+// that a later export to it works, and the first failure is what is raised.
+void writeAll(TextFile& target, const std::string& text) {
+    try {
+        check(target.write(text));
+    } catch (...) {
+        (void)target.close();
+        throw;
+    }
+    check(target.close());
+}
+
+}  // namespace
+
+Paper Document::paperAt(int dpi) const {
+    const PaperSize size = sheet_.paperOr(kA4);
+    return Paper{dpi, dpi, size.width, size.height};
+}
+
+PageSize Document::pageSize(Surface&, int dpi) {
+    const Paper paper = paperAt(dpi);
+    return {paper.deviceWidth(), paper.deviceHeight(), dpi};
+}
+
+int Document::pageCount(Progress& progress) { return escp::pageCount(fs_, path_, options_, progress); }
+
+DrawnPage Document::drawPage(int page, Surface& image, const PageSize& size, Progress& progress) {
+    const int pages = renderPage(fs_, path_, page, image, options_, paperAt(size.dpi), progress);
+    return {0, page > pages};
+}
+
+void Document::print(PrintJob& job, const PrintRun& run, Progress& progress) {
+    if (run.pages) {
+        ChosenPages chosen(job, *run.pages);
+        printJob(fs_, path_, chosen, options_, paperAt(run.dpi), progress);
+    } else {
+        printJob(fs_, path_, job, options_, paperAt(run.dpi), progress);
+    }
+}
+
+void Document::exportText(TextFile& target, Progress& progress) {
+    std::string text;
+    try {
+        text = escp::exportText(fs_, path_, options_, progress);
+    } catch (...) {
+        (void)target.close();
+        throw;
+    }
+    writeAll(target, text);
+}
+
+void Document::writeText(TextFile& target, Progress& progress) {
+    std::string text;
+    try {
+        text = textOf(fs_, path_, options_, progress);
+    } catch (...) {
+        (void)target.close();
+        throw;
+    }
+    writeAll(target, text);
+}
+
+}  // namespace nx::escp

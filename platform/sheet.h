@@ -1,0 +1,42 @@
+// The sheet a job's pages are laid out on. Every output takes it from the job's
+// document: the printer gets its paper, the PDF its page size, the preview its
+// image size. Lengths are kept in 1/21600 inch, a unit that millimetres, points
+// and every printer step divide into without drift.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace nx {
+
+inline constexpr std::int64_t kSheetUnitsPerInch = 21600;
+
+// A paper size in sheet units.
+struct PaperSize {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+
+    static constexpr PaperSize millimetres(std::int64_t width, std::int64_t height) {
+        return {width * kSheetUnitsPerInch * 10 / 254, height * kSheetUnitsPerInch * 10 / 254};
+    }
+    bool operator==(const PaperSize&) const = default;
+};
+
+inline constexpr PaperSize kA4 = PaperSize::millimetres(210, 297);
+
+// A length in sheet units as device units at `dpi` (truncated).
+constexpr int deviceUnits(std::int64_t length, int dpi) {
+    return static_cast<int>(length * dpi / kSheetUnitsPerInch);
+}
+
+struct Sheet {
+    // The paper the job's pages are laid out on. None: the print job's own paper,
+    // as the printer is set up (a PDF is A4), with the job drawn from the
+    // printable corner.
+    std::optional<PaperSize> paper;
+
+    // The paper a print of the job goes on when the output has no paper of its own.
+    PaperSize paperOr(PaperSize fallback) const { return paper.value_or(fallback); }
+};
+
+}  // namespace nx
