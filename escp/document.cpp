@@ -9,11 +9,13 @@ static_assert(kUnitsPerInch == kSheetUnitsPerInch, "the interpreter's unit is th
 
 namespace {
 
-// Writes `text` into the open `target` and closes it; closed on a failure too, so
-// that a later export to it works, and the first failure is what is raised.
-void writeAll(TextFile& target, const std::string& text) {
+// Writes the text `make` gives into the open `target` and closes it; closed on a
+// failure too, so that a later export to it works, and the first failure is what
+// is raised.
+template <class MakeText>
+void writeAll(TextFile& target, MakeText make) {
     try {
-        check(target.write(text));
+        check(target.write(make()));
     } catch (...) {
         (void)target.close();
         throw;
@@ -50,25 +52,11 @@ void Document::print(PrintJob& job, const PrintRun& run, Progress& progress) {
 }
 
 void Document::exportText(TextFile& target, Progress& progress) {
-    std::string text;
-    try {
-        text = escp::exportText(fs_, path_, options_, progress);
-    } catch (...) {
-        (void)target.close();
-        throw;
-    }
-    writeAll(target, text);
+    writeAll(target, [&] { return escp::exportText(fs_, path_, options_, progress); });
 }
 
 void Document::writeText(TextFile& target, Progress& progress) {
-    std::string text;
-    try {
-        text = textOf(fs_, path_, options_, progress);
-    } catch (...) {
-        (void)target.close();
-        throw;
-    }
-    writeAll(target, text);
+    writeAll(target, [&] { return textOf(fs_, path_, options_, progress); });
 }
 
 }  // namespace nx::escp

@@ -34,6 +34,8 @@ const Format kFormats[] = {
     {"escp", "\x1b@ONE\r\nuno\r\n\fTWO\r\n\fTHREE\r\nend\r\n", WatchedFolder{"C:\\IRODA", 24, 852, false}, 0},
 };
 
+void PrintTo(const Format& format, std::ostream* os) { *os << format.name; }
+
 // The lines of each page of a text: CR dropped, pages at form feeds, blank lines
 // at a page's ends left out.
 Pages pagesOf(std::string text) {
