@@ -369,12 +369,16 @@ struct Job {
 };
 
 void printJob(Job& j, QPrinter& printer, bool trace) {
+    // A job laid out on a paper of its own gets that paper; otherwise the printer's.
+    const nx::qt::SheetOnPrinter sheet(printer, j.doc.sheet());
+    nx::PrintRun run = j.printRun(printer.resolution());
+    run.printableHeight = sheet.printableHeight();
     nx::qt::QtPrintJob job(printer);
     if (trace) {
         TracePrintJob traced(job, stdout, j.tracesAsDrawn());
-        j.doc.print(traced, j.printRun(printer.resolution()), j.progress);
+        j.doc.print(traced, run, j.progress);
     } else {
-        j.doc.print(job, j.printRun(printer.resolution()), j.progress);
+        j.doc.print(job, run, j.progress);
     }
     if (!job.succeeded()) throw Failure{"the print job could not be completed"};
 }
@@ -425,8 +429,6 @@ void printOnPrinter(Job& j) {
         throw Failure{j.o.target + ": no such printer"};
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrinterName(name);
-    // A job laid out on a paper of its own gets that paper; otherwise the printer's.
-    if (const auto& paper = j.doc.sheet().paper) printer.setPageSize(nx::qt::pageSizeOf(*paper));
     setUpPrinter(printer, j.o);
     printJob(j, printer, false);
 }

@@ -27,7 +27,7 @@ public:
     void writeText(TextFile& target, Progress& progress) override;
 
 private:
-    Paper paperAt(int dpi) const;
+    Paper paperAt(int dpi, std::int64_t printableHeight) const;
     FileSystem& fs_;
     std::string path_;
     Options options_;

@@ -213,10 +213,32 @@ private:
         return l;
     }
 
-    int devX(Units u) const { return static_cast<int>((u * paper_.dpiX + kInch / 2) / kInch); }
-    int devY(Units u) const { return static_cast<int>((u * paper_.dpiY + kInch / 2) / kInch); }
+    // A place on the job page as device units on the sheet: fitted, then moved.
+    int devX(Units u) const { return toDevice(fitted(u) + paper_.offsetX, paper_.dpiX); }
+    int devY(Units u) const { return toDevice(fitted(u) + paper_.offsetY, paper_.dpiY); }
+    Units fitted(Units u) const {
+        if (fitNum_ == fitDen_) return u;
+        return u * fitNum_ / fitDen_;  // places below 2^40, lengths below 2^20: no overflow
+    }
+    static int toDevice(Units u, int dpi) {
+        // Rounded to the nearest unit, halves up, on both sides of the origin.
+        const Units scaled = u * dpi + kInch / 2;
+        return static_cast<int>(scaled >= 0 ? scaled / kInch : -((-scaled + kInch - 1) / kInch));
+    }
+    // The page being begun is fitted to the printable length: a job page longer
+    // than it (by more than the point a device's rounding may take) is drawn
+    // smaller, every place and letter alike.
+    void fitPage() {
+        const Units printable = paper_.printableHeight > 0 ? paper_.printableHeight : paper_.height;
+        const bool fits = pageLength_ <= printable + kInch / 72;
+        fitNum_ = fits ? 1 : printable;
+        fitDen_ = fits ? 1 : pageLength_;
+    }
 
     // --- pages and lines ------------------------------------------------------
+    // Where the sheet ends for the job's page: the paper's foot, or the job page's
+    // when it is longer (and fitted onto the paper).
+    Units sheetFoot() const { return std::max(pageLength_, paper_.height); }
     void startPage() {
         y_ = topMargin_;
         x_ = leftMargin_;
@@ -231,21 +253,35 @@ private:
         }
         Surface& s = target_.surface();
         if (fresh_) {
+            fitPage();
             s.setTransparentText(true);
             fresh_ = false;
         }
+        endedByItself_ = false;
         return s;
     }
     void formFeed() {
         printLine();
         ++pendingPages_;
+        endedByItself_ = false;
         soWidth_ = false;
         startPage();
     }
-    // The bottom of the printable part of the page. A page set longer than the
-    // paper ends with the paper.
+    // The form feed byte. Right after a page that ended by itself (filled to its
+    // length, with nothing drawn on the next one yet) it feeds no blank sheet: a
+    // dot-matrix printer would feed an empty form there.
+    void formFeedByte() {
+        if (endedByItself_ && pendingPages_ > 0 && line_.empty()) {
+            endedByItself_ = false;
+            soWidth_ = false;
+            startPage();
+            return;
+        }
+        formFeed();
+    }
+    // The bottom of the printable part of the job page.
     Units pageBottom() const {
-        const Units length = std::min(pageLength_, paper_.height);
+        const Units length = pageLength_;
         const Units bottom = std::min(bottomMargin_, length);
         return skip_ > 0 ? std::max<Units>(topMargin_, length - skip_) : bottom;
     }
@@ -253,7 +289,10 @@ private:
         printLine();
         y_ += by;
         // A line that no longer fits above the bottom goes on the next page.
-        if (y_ > topMargin_ && y_ + lineSpacing_ > pageBottom()) formFeed();
+        if (y_ > topMargin_ && y_ + lineSpacing_ > pageBottom()) {
+            formFeed();
+            endedByItself_ = true;
+        }
     }
     void lineFeed() {
         soWidth_ = false;
@@ -308,7 +347,7 @@ private:
     }
 
     void setFont(Surface& s, const Look& l) {
-        const int points = static_cast<int>(std::max<Units>(1, l.cell / 180));
+        const int points = static_cast<int>(std::max<Units>(1, fitted(l.cell) / 180));
         s.setFontFace(kFace);
         s.setFontSize(l.doubleHeight ? 2 * points : points);
         s.setBold(l.bold);
@@ -404,7 +443,7 @@ private:
             case 0x09: horizontalTab(); return true;
             case 0x0A: lineFeed(); return true;
             case 0x0B: verticalTab(); return true;
-            case 0x0C: formFeed(); return true;
+            case 0x0C: formFeedByte(); return true;
             case 0x0D:
                 printLine();
                 x_ = leftMargin_;
@@ -768,8 +807,8 @@ private:
         const Units left = x_;
         Surface& s = surface();
         const int rows = bytesPerColumn * 8;
-        // Rows below the paper's foot are lost, as off a sheet.
-        for (int r = 0; r < rows && y_ + r * dotHeight < paper_.height; ++r) {
+        // Rows below the sheet's foot are lost, as off a sheet.
+        for (int r = 0; r < rows && y_ + r * dotHeight < sheetFoot(); ++r) {
             const int byteIndex = r / 8;
             if (r % 8 >= bitsUsed && byteIndex == bytesPerColumn - 1 && bitsUsed < 8) continue;
             const int mask = 0x80 >> (r % 8);
@@ -847,7 +886,7 @@ private:
         Surface& s = surface();
         const Units dotW = h * (kInch / 3600), dotH = v * (kInch / 3600);
         const Units left = x_;
-        for (int r = 0; r < m && y_ + r * dotH < paper_.height; ++r) {
+        for (int r = 0; r < m && y_ + r * dotH < sheetFoot(); ++r) {
             const std::uint8_t* row = data_.data() + static_cast<std::size_t>(r) * perRow;
             const int top = devY(y_ + r * dotH);
             const int bottom = std::max(top + 1, devY(y_ + (r + 1) * dotH));
@@ -875,6 +914,8 @@ private:
     int pages_ = 1;
     std::int64_t pendingPages_ = 0;
     bool fresh_ = true;
+    bool endedByItself_ = false;  // the last page ended at its length; nothing drawn since
+    Units fitNum_ = 1, fitDen_ = 1;  // the current page's scale onto the sheet
 
     Units x_ = 0, y_ = 0;
     Units leftMargin_ = 0, rightMargin_ = 0, topMargin_ = 0, bottomMargin_ = 0;

@@ -32,6 +32,13 @@ struct Paper {
     int dpiY = 600;
     std::int64_t width = 210 * kUnitsPerInch * 10 / 254;   // A4
     std::int64_t height = 297 * kUnitsPerInch * 10 / 254;
+    // The length the device prints on, from its printable corner (0: the whole
+    // paper). A job page longer than that is scaled down to fit, keeping its
+    // proportions; one job page is one sheet.
+    std::int64_t printableHeight = 0;
+    // How far the page is moved on the sheet, right and down, after fitting.
+    std::int64_t offsetX = 0;
+    std::int64_t offsetY = 0;
 
     static Paper a4(int dpiX, int dpiY) { return Paper{dpiX, dpiY}; }
     // The paper's size in device units.

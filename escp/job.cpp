@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -198,6 +199,8 @@ int readText(FileSystem& fs, std::string_view dosPath, const Options& options, P
         // Device units of 1/21600 inch: the cells' places are exact.
         Paper paper;
         paper.dpiX = paper.dpiY = static_cast<int>(kUnitsPerInch);
+        // Read at the job page's own size, however long: never fitted.
+        paper.printableHeight = std::numeric_limits<std::int32_t>::max();
         count = Interpreter(options, paper).run(source, pages);
     } catch (...) {
         (void)file.close();

@@ -266,10 +266,12 @@ void TNyomtat::armWatch() {
 }
 
 void TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages) {
+    const nx::qt::SheetOnPrinter sheet(*g_.currentPrinter, job.sheet());
     nx::qt::QtPrintJob printer(*g_.currentPrinter);
     nx::qt::BarProgress progress(*ProgressBar1);
     try {
-        job.print(printer, {g_.currentPrinter->resolution(), NyomtA3->isChecked(), pages}, progress);
+        job.print(printer, {g_.currentPrinter->resolution(), NyomtA3->isChecked(), pages, sheet.printableHeight()},
+                  progress);
     } catch (const nx::StreamReadError&) {
         // A print stream that cannot be read whole ends the program; the error box
         // follows as for every input/output error.

@@ -39,6 +39,9 @@ struct PrintRun {
     // out on a paper of its own keeps that paper's portrait.
     bool landscape = false;
     const std::set<int>* pages = nullptr;  // only these pages; all when none
+    // The length the device prints on from its printable corner, in sheet units
+    // (0: the whole paper). A job laid out on a paper of its own is fitted into it.
+    std::int64_t printableHeight = 0;
 };
 
 // How the job's own texts are encoded: the bytes of a trace and of the text that

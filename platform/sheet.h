@@ -23,6 +23,9 @@ struct PaperSize {
 };
 
 inline constexpr PaperSize kA4 = PaperSize::millimetres(210, 297);
+inline constexpr PaperSize kA5 = PaperSize::millimetres(148, 210);
+inline constexpr PaperSize kLetter = {kSheetUnitsPerInch * 17 / 2, kSheetUnitsPerInch * 11};
+inline constexpr PaperSize kLegal = {kSheetUnitsPerInch * 17 / 2, kSheetUnitsPerInch * 14};
 
 // A length in sheet units as device units at `dpi` (truncated).
 constexpr int deviceUnits(std::int64_t length, int dpi) {
@@ -34,6 +37,10 @@ struct Sheet {
     // as the printer is set up (a PDF is A4), with the job drawn from the
     // printable corner.
     std::optional<PaperSize> paper;
+    // How far the job's page is moved on the paper, right and down, in sheet units
+    // (a form printed on pre-printed paper).
+    std::int64_t offsetX = 0;
+    std::int64_t offsetY = 0;
 
     // The paper a print of the job goes on when the output has no paper of its own.
     PaperSize paperOr(PaperSize fallback) const { return paper.value_or(fallback); }

@@ -7,6 +7,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #ifndef Q_OS_WIN
@@ -18,6 +19,31 @@
 #include "platform/qt/codec.h"
 
 namespace nx::qt {
+
+QPageSize pageSizeOf(const PaperSize& paper) {
+    if (paper == kA4) return QPageSize(QPageSize::A4);
+    if (paper == kA5) return QPageSize(QPageSize::A5);
+    if (paper == kLetter) return QPageSize(QPageSize::Letter);
+    if (paper == kLegal) return QPageSize(QPageSize::Legal);
+    return QPageSize(QSizeF(static_cast<double>(paper.width) * 72 / kSheetUnitsPerInch,
+                            static_cast<double>(paper.height) * 72 / kSheetUnitsPerInch),
+                     QPageSize::Point);
+}
+
+SheetOnPrinter::SheetOnPrinter(QPrinter& printer, const Sheet& sheet)
+    : printer_(printer), before_(printer.pageLayout()) {
+    if (!sheet.paper) return;
+    printer_.setPageSize(pageSizeOf(*sheet.paper));
+    if (printer_.outputFormat() == QPrinter::PdfFormat) printer_.setPageMargins(QMarginsF(0, 0, 0, 0));
+}
+
+SheetOnPrinter::~SheetOnPrinter() { printer_.setPageLayout(before_); }
+
+std::int64_t SheetOnPrinter::printableHeight() const {
+    const int dpi = std::max(1, printer_.resolution());
+    const QRect area = printer_.pageLayout().paintRectPixels(dpi);
+    return static_cast<std::int64_t>(area.height()) * kSheetUnitsPerInch / dpi;
+}
 namespace {
 
 // A new empty file named after `target`, created with the permissions that a new

@@ -6,6 +6,8 @@
 // discards it.
 #pragma once
 
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
 #include <QString>
 #include <memory>
@@ -13,10 +15,32 @@
 
 #include "platform/printjob.h"
 #include "platform/qt/painter_surface.h"
+#include "platform/sheet.h"
 
 class QPrinter;
 
 namespace nx::qt {
+
+// The paper of a sheet as Qt names it.
+QPageSize pageSizeOf(const PaperSize& paper);
+
+// A printer set up for one job laid out on `sheet`: it gets the sheet's paper, where
+// the sheet has one, and a PDF has no margins then (the page is the sheet); the
+// printer's own layout comes back when the object goes.
+class SheetOnPrinter {
+public:
+    SheetOnPrinter(QPrinter& printer, const Sheet& sheet);
+    ~SheetOnPrinter();
+    SheetOnPrinter(const SheetOnPrinter&) = delete;
+    SheetOnPrinter& operator=(const SheetOnPrinter&) = delete;
+
+    // The length the printer prints on from its printable corner, in sheet units.
+    std::int64_t printableHeight() const;
+
+private:
+    QPrinter& printer_;
+    QPageLayout before_;
+};
 
 class QtPrintJob : public nx::PrintJob {
 public:

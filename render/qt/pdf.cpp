@@ -8,24 +8,19 @@
 
 namespace nx::qt {
 
-QPageSize pageSizeOf(const PaperSize& paper) {
-    if (paper == kA4) return QPageSize(QPageSize::A4);
-    return QPageSize(QSizeF(static_cast<double>(paper.width) * 72 / kSheetUnitsPerInch,
-                            static_cast<double>(paper.height) * 72 / kSheetUnitsPerInch),
-                     QPageSize::Point);
-}
-
 void savePdf(Document& doc, const QString& hostPath, Progress& progress, const PrintRun& run) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(hostPath);
-    printer.setPageSize(pageSizeOf(doc.sheet().paperOr(kA4)));
+    printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setResolution(run.dpi);
     printer.setCreator(QStringLiteral("Norvexa"));
+    const SheetOnPrinter sheet(printer, doc.sheet());
     QtPrintJob job(printer);
-    PrintRun atResolution = run;
-    atResolution.dpi = printer.resolution();
-    doc.print(job, atResolution, progress);
+    PrintRun onPrinter = run;
+    onPrinter.dpi = printer.resolution();
+    onPrinter.printableHeight = sheet.printableHeight();
+    doc.print(job, onPrinter, progress);
     if (job.lackedFont())
         throw IoError(kDeviceWriteFault, "no installed font can draw the letters of the job; install a "
                                          "fixed-pitch TrueType font such as Courier New or Liberation Mono");

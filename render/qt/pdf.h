@@ -4,16 +4,12 @@
 // attachment and norvexa-print --pdf all go through here.
 #pragma once
 
-#include <QPageSize>
 #include <QString>
 #include <set>
 
 #include "platform/document.h"
 
 namespace nx::qt {
-
-// The paper of a sheet as Qt names it.
-QPageSize pageSizeOf(const PaperSize& paper);
 
 // Prints `doc` into the PDF file `hostPath` as `run` says (a PDF at 600 dpi
 // unless it says otherwise). A job that cannot be begun or completed raises IoError

@@ -116,6 +116,48 @@ TEST(EscpVertical, FormFeedsAndPageEnds) {
     EXPECT_EQ(s.letters()[8].page, 1);
 }
 
+TEST(EscpVertical, APageLongerThanTheSheetIsFittedOntoOneSheetAndAFullPageFeedsNoBlankOne) {
+    // Two 12-inch pages (ESC C 72), each line numbered, each page ended by CR LF FF
+    // after its 72nd line: two sheets, every line on its own, the lowest inside A4.
+    auto pagesOf = [](int lines, int count, const std::string& end) {
+        std::string job = "\x1b" "C" + std::string(1, static_cast<char>(lines));
+        for (int p = 0; p < count; ++p) {
+            for (int i = 1; i <= lines; ++i) job += "L" + std::to_string(i) + "\r\n";
+            job += end;
+        }
+        return job;
+    };
+    const Outcome twelve = interpret(pagesOf(72, 2, "\x0c"));
+    EXPECT_EQ(twelve.pages, 2);
+    const int a4Foot = Paper::a4(600, 600).deviceHeight();
+    for (int page = 0; page < 2; ++page) {
+        // The text of each line, by its place down the page.
+        std::map<int, std::string> lines;
+        int size = 0;
+        for (const auto& t : twelve.letters()) {
+            if (t.page != page) continue;
+            lines[t.y] += t.text;
+            size = t.size;
+        }
+        ASSERT_EQ(lines.size(), 72u) << page;
+        EXPECT_EQ(lines.begin()->second, "L1");
+        const auto& [lowestY, lowestText] = *lines.rbegin();
+        EXPECT_EQ(lowestText, "L72");
+        // Line 72 at 71/6" of 12", fitted into 297 mm: its letters end on the sheet.
+        EXPECT_EQ(lowestY, static_cast<int>((71 * 3600 * Paper{}.height / (72 * 3600) * 600 + 10800) / 21600));
+        EXPECT_LT(lowestY + 2 * size + 1, a4Foot);
+        EXPECT_EQ(size, 11);  // 12 points, fitted
+    }
+    // An 11-inch page fits: its own size, not fitted.
+    const Outcome eleven = interpret(pagesOf(66, 1, ""));
+    EXPECT_EQ(eleven.letters().back().y, 65 * 100);
+    EXPECT_EQ(eleven.letters().back().size, 12);
+    // Two 40-line pages each ending in CR LF FF: two sheets, no blank one between;
+    // a second form feed still asks for its blank page.
+    EXPECT_EQ(interpret(pagesOf(40, 2, "\x0c")).pages, 2);
+    EXPECT_EQ(interpret(pagesOf(40, 2, "\x0c\x0c")).pages, 3);
+}
+
 TEST(EscpHorizontal, PitchesMarginsAndPositions) {
     // 15 cpi: cells 40 units wide; 12 cpi: 50; condensed pica 17.14 cpi: 35.
     const Outcome r = interpret("\x1bgabc\r\n\x1bMdef\r\n\x1bP\x0fghi");
