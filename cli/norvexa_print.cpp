@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "formats/open.h"
@@ -44,13 +45,15 @@ namespace {
 constexpr const char* kUsage =
     "usage: norvexa-print [--converted] [--settings FILE] [--variable-line-height]\n"
     "                     [--landscape] [--dpi N] JOB ACTION\n"
-    "       norvexa-print --escp [--pins 9|24] [--codepage 437|850|852] [--dpi N]\n"
-    "                     JOB ACTION\n"
+    "       norvexa-print --escp [--pins 9|24] [--codepage 437|850|852]\n"
+    "                     [--paper A4|A5|Letter|Legal] [--offset X,Y] [--dpi N] JOB ACTION\n"
     "\n"
     "JOB is a host job file (code page 852), passed through the character map first,\n"
     "or with --converted a print stream already. With --escp, JOB is an Epson ESC/P\n"
     "job (24-pin ESC/P 2 unless --pins 9; code page 437 unless --codepage), read as\n"
-    "it stands, on A4; every action but --convert works on it.\n"
+    "it stands, on A4 (or --paper), moved by --offset X,Y millimetres (right and down,\n"
+    "each -50 to 50) after a page longer than the sheet is fitted onto it; every\n"
+    "action but --convert works on it.\n"
     "\n"
     "ACTION is one of:\n"
     "  --convert OUT          write the print stream of JOB to OUT\n"
@@ -102,6 +105,8 @@ struct Options {
     std::optional<nx::WatchedFolder> folderKeys;
     int pins = 24;
     int codePage = 437;
+    std::string paper = "A4";
+    double offsetX = 0, offsetY = 0;
     bool lineFormatOnly = false;  // an option of the seven programs' jobs was given
 };
 
@@ -167,6 +172,16 @@ void parseOption(const std::vector<std::string>& args, std::size_t& i, Options& 
         int n = 0;
         if (!parseInt(v, n) || !nx::isJobCodePage(n)) throw UsageError{"--codepage needs 437, 850 or 852: " + v};
         o.codePage = n;
+    } else if (a == "--paper") {
+        const std::string& v = value();
+        const auto paper = nx::paperNamed(v);
+        if (!paper) throw UsageError{"--paper needs A4, A5, Letter or Legal: " + v};
+        o.paper = std::string(nx::paperName(*paper));
+    } else if (a == "--offset") {
+        const std::string& v = value();
+        const auto offset = nx::parseOffset(v);
+        if (!offset) throw UsageError{"--offset needs X,Y in millimetres, each from -50 to 50: " + v};
+        std::tie(o.offsetX, o.offsetY) = *offset;
     } else if (a == "--dpi") {
         const std::string& v = value();
         if (!parseInt(v, o.dpi) || o.dpi < 1 || o.dpi > 9600)
@@ -213,15 +228,19 @@ Options parse(const std::vector<std::string>& args) {
     if (o.page && o.action != Action::Png && o.action != Action::Trace)
         throw UsageError{"--page goes with --png or --trace only"};
     const bool escpOnly = std::find_if(args.begin(), args.end(), [](const std::string& a) {
-                              return a == "--pins" || a == "--codepage";
+                              return a == "--pins" || a == "--codepage" || a == "--paper" || a == "--offset";
                           }) != args.end();
-    if (escpOnly && !o.folderKeys) throw UsageError{"--pins and --codepage go with --escp only"};
+    if (escpOnly && !o.folderKeys)
+        throw UsageError{"--pins, --codepage, --paper and --offset go with --escp only"};
     if (o.folderKeys && (o.lineFormatOnly || o.action == Action::Convert))
         throw UsageError{"--escp goes without --convert, --converted, --settings, "
                          "--variable-line-height and --landscape"};
     if (o.folderKeys) {
         o.folderKeys->pins = o.pins;
         o.folderKeys->codePage = o.codePage;
+        o.folderKeys->paper = o.paper;
+        o.folderKeys->offsetX = o.offsetX;
+        o.folderKeys->offsetY = o.offsetY;
     }
     return o;
 }

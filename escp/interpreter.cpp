@@ -225,11 +225,13 @@ private:
         const Units scaled = u * dpi + kInch / 2;
         return static_cast<int>(scaled >= 0 ? scaled / kInch : -((-scaled + kInch - 1) / kInch));
     }
-    // The page being begun is fitted to the printable length: a job page longer
-    // than it (by more than the point a device's rounding may take) is drawn
-    // smaller, every place and letter alike.
+    // The page being begun is fitted to the printable length, less the part an
+    // offset down moves past the foot: a job page longer than that (by more than
+    // the point a device's rounding may take) is drawn smaller, every place and
+    // letter alike, so that no line falls off the sheet.
     void fitPage() {
-        const Units printable = paper_.printableHeight > 0 ? paper_.printableHeight : paper_.height;
+        const Units printable = (paper_.printableHeight > 0 ? paper_.printableHeight : paper_.height) -
+                                std::max<Units>(0, paper_.offsetY);
         const bool fits = pageLength_ <= printable + kInch / 72;
         fitNum_ = fits ? 1 : printable;
         fitDen_ = fits ? 1 : pageLength_;

@@ -15,6 +15,12 @@ escp::Options escpOptionsOf(const WatchedFolder& folder) {
     return o;
 }
 
+// The sheet a folder's jobs are laid out on: its paper, moved by its offset.
+Sheet sheetOf(const WatchedFolder& folder) {
+    return {paperNamed(folder.paper).value_or(kA4), sheetUnitsOfMillimetres(folder.offsetX),
+            sheetUnitsOfMillimetres(folder.offsetY)};
+}
+
 IoError failureAt(const std::string& path, int code) {
     return IoError(code, path + ": " + withFullStop(ioMessage(code)));
 }
@@ -24,7 +30,7 @@ IoError failureAt(const std::string& path, int code) {
 std::unique_ptr<Document> openDocument(FileSystem& fs, const std::string& path, const JobOrigin& origin,
                                        PrintSettings settings) {
     if (origin.folder)
-        return std::make_unique<escp::Document>(fs, path, escpOptionsOf(*origin.folder), Sheet{kA4});
+        return std::make_unique<escp::Document>(fs, path, escpOptionsOf(*origin.folder), sheetOf(*origin.folder));
     if (origin.convertInto.empty()) return std::make_unique<LineDocument>(fs, path, std::move(settings));
     convertHostJob(fs, path, origin.convertInto);
     return std::make_unique<LineDocument>(fs, origin.convertInto, std::move(settings));

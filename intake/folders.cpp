@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <tuple>
 
 #include "intake/paths.h"
+#include "platform/sheet.h"
 
 namespace nx {
 
@@ -58,12 +61,64 @@ void setKey(Section& s, const std::string& key, const std::string& value) {
     } else if (key == "muvelet") {
         if (v == "nyomtatas" || v == "elonezet") s.folder.preview = v == "elonezet";
         else s.problems.push_back("hibás érték: muvelet=" + value + " (nyomtatas vagy elonezet lehet)");
+    } else if (key == "nyomtato") {
+        s.folder.printer = value;
+    } else if (key == "papir") {
+        if (const auto paper = paperNamed(v)) s.folder.paper = std::string(paperName(*paper));
+        else s.problems.push_back("hibás érték: papir=" + value + " (A4, A5, Letter vagy Legal lehet)");
+    } else if (key == "eltolas") {
+        if (const auto offset = parseOffset(value)) std::tie(s.folder.offsetX, s.folder.offsetY) = *offset;
+        else s.problems.push_back("hibás érték: eltolas=" + value + " (X,Y milliméterben, -50 és 50 között)");
+    } else if (key == "nyers") {
+        if (v == "igen" || v == "nem") s.folder.raw = v == "igen";
+        else s.problems.push_back("hibás érték: nyers=" + value + " (igen vagy nem lehet)");
     } else {
         s.problems.push_back("ismeretlen kulcs: " + key);
     }
 }
 
 }  // namespace
+
+std::optional<std::pair<double, double>> parseOffset(std::string_view text) {
+    // A number: an optional sign, digits, an optional decimal point and digits.
+    auto number = [](std::string_view raw) -> std::optional<double> {
+        const std::string s = trim(raw);
+        if (s.empty() || s.size() > 16) return std::nullopt;
+        const std::size_t sign = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+        bool digits = false, point = false;
+        for (std::size_t k = sign; k < s.size(); ++k) {
+            if (std::isdigit(static_cast<unsigned char>(s[k]))) digits = true;
+            else if (s[k] == '.' && !point) point = true;
+            else return std::nullopt;
+        }
+        if (!digits) return std::nullopt;
+        // Read without the locale: the decimal point is a point whatever the desktop's.
+        double v = 0;
+        const char* first = s.data() + (s[0] == '+' ? 1 : 0);
+        const auto [end, ec] = std::from_chars(first, s.data() + s.size(), v);
+        if (ec != std::errc() || end != s.data() + s.size() || v < -50 || v > 50) return std::nullopt;
+        return v;
+    };
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    const auto x = number(text.substr(0, comma));
+    const auto y = number(text.substr(comma + 1));
+    if (!x || !y) return std::nullopt;
+    return std::make_pair(*x, *y);
+}
+
+std::string formatOffset(double x, double y) {
+    auto one = [](double v) {
+        // Written without the locale, as it is read.
+        char buffer[32];
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, 2);
+        std::string s(buffer, written.ptr);
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+        return s == "-0" ? std::string("0") : s;
+    };
+    return one(x) + "," + one(y);
+}
 
 bool isFolderPath(std::string_view path) {
     if (path.size() >= 3 && (path[0] == 'c' || path[0] == 'C') && path[1] == ':' &&
@@ -163,6 +218,12 @@ std::string formatFolders(const std::vector<WatchedFolder>& folders) {
         text += "tipus=" + std::to_string(f.pins) + "\r\n";
         text += "kodlap=" + std::to_string(f.codePage) + "\r\n";
         text += std::string("muvelet=") + (f.preview ? "elonezet" : "nyomtatas") + "\r\n";
+        // The route's keys only where they differ from their defaults: a file without
+        // them is written as it always was.
+        if (!f.printer.empty()) text += "nyomtato=" + f.printer + "\r\n";
+        if (f.paper != "A4") text += "papir=" + f.paper + "\r\n";
+        if (f.offsetX != 0 || f.offsetY != 0) text += "eltolas=" + formatOffset(f.offsetX, f.offsetY) + "\r\n";
+        if (f.raw) text += "nyers=igen\r\n";
     }
     return text;
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,15 @@ struct WatchedFolder {
     int pins = 24;         // printer family: 24 (ESC/P 2) or 9 (FX)
     int codePage = 437;    // 437, 850 or 852
     bool preview = false;  // shown in the preview instead of printed at once
+    // Its route: the printer by the system's name (empty: the one chosen in the
+    // main window), the paper ("A4", "A5", "Letter", "Legal"), how far the page is
+    // moved on it (millimetres, right and down, each -50 to 50), and whether the
+    // job's bytes go to the printer unchanged (a dot-matrix printer's raw queue).
+    std::string printer = {};
+    std::string paper = "A4";
+    double offsetX = 0;
+    double offsetY = 0;
+    bool raw = false;
 
     bool operator==(const WatchedFolder&) const = default;
 };
@@ -38,6 +48,12 @@ struct FolderList {
     std::vector<WatchedFolder> folders;
     std::vector<std::string> problems;
 };
+
+// An offset as a folder's eltolas key and norvexa-print's --offset give it: "X,Y" in
+// millimetres, a decimal point allowed, each from -50 to 50. Nothing when malformed.
+std::optional<std::pair<double, double>> parseOffset(std::string_view text);
+// An offset as that text ("2.5,-1").
+std::string formatOffset(double x, double y);
 
 // Whether `path` may name a watched folder: "C:\..." on drive C, or an absolute
 // host path. Relative paths and other DOS drives are not.

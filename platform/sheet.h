@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace nx {
 
@@ -26,6 +27,15 @@ inline constexpr PaperSize kA4 = PaperSize::millimetres(210, 297);
 inline constexpr PaperSize kA5 = PaperSize::millimetres(148, 210);
 inline constexpr PaperSize kLetter = {kSheetUnitsPerInch * 17 / 2, kSheetUnitsPerInch * 11};
 inline constexpr PaperSize kLegal = {kSheetUnitsPerInch * 17 / 2, kSheetUnitsPerInch * 14};
+
+// The papers a job can be laid out on, by the names users give them ("A4", "A5",
+// "Letter", "Legal"), matched without regard to case.
+std::optional<PaperSize> paperNamed(std::string_view name);
+// The name of one of those papers ("A4" for any other).
+std::string_view paperName(const PaperSize& paper);
+
+// Millimetres as sheet units, rounded.
+std::int64_t sheetUnitsOfMillimetres(double mm);
 
 // A length in sheet units as device units at `dpi` (truncated).
 constexpr int deviceUnits(std::int64_t length, int dpi) {

@@ -268,6 +268,63 @@ TEST_F(Cli, EscpJobsGoThroughEveryAction) {
     EXPECT_TRUE(fs::exists(png));
 }
 
+// Where pdftotext finds `word` on page `page` of `pdf`: its left and top in points;
+// {-1, -1} when it is not there.
+std::pair<double, double> wordAt(const fs::path& pdf, int page, const std::string& word) {
+    const fs::path out = pdf.string() + ".bbox";
+    const std::string cmd = "pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) + " " +
+                            quote(pdf.string()) + " " + quote(out.string());
+    if (std::system(cmd.c_str()) != 0) return {-1, -1};
+    const std::string html = slurp(out);
+    const std::size_t end = html.find(">" + word + "</word>");
+    if (end == std::string::npos) return {-1, -1};
+    const std::size_t start = html.rfind("<word", end);
+    auto attribute = [&](const std::string& name) {
+        const std::size_t at = html.find(name + "=\"", start);
+        return std::stod(html.substr(at + name.size() + 2));
+    };
+    return {attribute("xMin"), attribute("yMin")};
+}
+
+// A 12-inch page (ESC C 72) on A4: one sheet a page, every line on it; the paper
+// and the offset place it.
+TEST_F(Cli, AnEscpPageLongerThanTheSheetIsFittedAndPaperAndOffsetPlaceIt) {
+    std::string twelve = "\x1b" "C\x48";
+    for (int p = 1; p <= 2; ++p) {
+        for (int i = 1; i <= 72; ++i) twelve += "P" + std::to_string(p) + "L" + std::to_string(i) + "\r\n";
+        twelve += "\x0c";
+    }
+    const fs::path j = job("twelve.prn", twelve), pdf = dir / "twelve.pdf";
+    ASSERT_EQ(run({"--escp", j.string(), "--pdf", pdf.string()}).status, 0);
+    for (int p = 1; p <= 2; ++p) {
+        for (int i = 1; i <= 72; ++i) {
+            const std::string word = "P" + std::to_string(p) + "L" + std::to_string(i);
+            const auto [x, y] = wordAt(pdf, p, word);
+            ASSERT_GE(y, 0) << word << " is not on sheet " << p;
+            EXPECT_LT(y + 11, 842) << word;  // the line, letters of 11 points, above the foot
+        }
+    }
+    EXPECT_EQ(wordAt(pdf, 3, "P2L72").first, -1);  // two sheets, no third
+
+    // An 11-inch page is drawn at its own size; an offset of 10,5 mm moves its
+    // letters by exactly that; Letter is the PDF's page.
+    std::string eleven = "\x1b" "C\x42";
+    for (int i = 1; i <= 66; ++i) eleven += "L" + std::to_string(i) + "\r\n";
+    const fs::path e = job("eleven.prn", eleven), plain = dir / "e0.pdf", moved = dir / "e1.pdf";
+    ASSERT_EQ(run({"--escp", e.string(), "--pdf", plain.string()}).status, 0);
+    ASSERT_EQ(run({"--escp", "--offset", "10,5", e.string(), "--pdf", moved.string()}).status, 0);
+    const auto [x0, y0] = wordAt(plain, 1, "L66");
+    const auto [x1, y1] = wordAt(moved, 1, "L66");
+    EXPECT_NEAR(y0, 65 * 12, 0.5);  // 65 sixths of an inch
+    EXPECT_NEAR(x1 - x0, 10 * 72 / 25.4, 0.5);
+    EXPECT_NEAR(y1 - y0, 5 * 72 / 25.4, 0.5);
+    ASSERT_EQ(run({"--escp", "--paper", "letter", e.string(), "--pdf", moved.string()}).status, 0);
+    ASSERT_EQ(std::system(("pdfinfo " + quote(moved.string()) + " >" + quote((dir / "info").string())).c_str()), 0);
+    EXPECT_NE(slurp(dir / "info").find("612 x 792 pts"), std::string::npos);
+    EXPECT_EQ(run({"--escp", "--offset", "51,0", e.string(), "--pdf", moved.string()}).status, 2);
+    EXPECT_EQ(run({"--paper", "A5", e.string(), "--pdf", moved.string()}).status, 2);
+}
+
 // The launcher asks the program for drive C and its directories: with two
 // --drive-c options it prepares the drive the program then watches (the last).
 TEST_F(Cli, TheLauncherPreparesTheDriveTheProgramWatches) {

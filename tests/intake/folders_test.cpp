@@ -100,6 +100,33 @@ TEST_F(Folders, TheFileIsWrittenWholeOrNotAtAllAndReadBackAsItWasWritten) {
     EXPECT_EQ(memory.openHandles(), 0u);
 }
 
+TEST_F(Folders, EachFoldersRouteIsReadWrittenBackAndEachMalformedValueTold) {
+    const std::string text =
+        "[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\nnyomtato=Matrix 1\r\npapir=letter\r\n"
+        "eltolas= 2.5 , -1\r\nnyers=igen\r\n"
+        "[papir]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\npapir=A3\r\n"
+        "[eltolas]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\neltolas=60,0\r\n"
+        "[vesszo]\r\nutvonal=" + std::string(kLabels) + "\r\neltolas=2,5\r\n"
+        "[nyers]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\nnyers=talan\r\n";
+    const FolderList list = parseFolders(fs, text);
+    ASSERT_EQ(list.folders.size(), 2u);  // "2,5" is an offset of 2 and 5 mm
+    WatchedFolder routed{"C:\\IRODA\\NYOMTAT", 24, 437, false, "Matrix 1", "Letter", 2.5, -1, true};
+    EXPECT_EQ(list.folders[0], routed);
+    EXPECT_EQ(list.folders[1].offsetX, 2);
+    EXPECT_EQ(list.folders[1].offsetY, 5);
+    ASSERT_EQ(list.problems.size(), 3u);
+    EXPECT_NE(list.problems[0].find("papir=A3"), std::string::npos) << list.problems[0];
+    EXPECT_NE(list.problems[1].find("eltolas=60,0"), std::string::npos) << list.problems[1];
+    EXPECT_NE(list.problems[2].find("nyers=talan"), std::string::npos) << list.problems[2];
+    // Written back and read again as it was; a folder without a route keeps the
+    // five lines it always had.
+    const std::string written = formatFolders({routed, {"C:\\BER", 9, 852, false}});
+    EXPECT_NE(written.find("eltolas=2.5,-1\r\n"), std::string::npos) << written;
+    EXPECT_EQ(parseFolders(fs, written, false).folders, (std::vector<WatchedFolder>{routed, {"C:\\BER", 9, 852, false}}));
+    EXPECT_EQ(formatFolders({{"C:\\BER", 9, 852, false}}),
+              "[mappa1]\r\nutvonal=C:\\BER\r\ntipus=9\r\nkodlap=852\r\nmuvelet=nyomtatas\r\n");
+}
+
 // The cycle with two folders beside the seven job paths.
 struct FolderCycle : Folders {
     JobCycle cycle{fs};
