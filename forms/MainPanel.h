@@ -7,6 +7,7 @@
 #include <set>
 #include <string_view>
 
+#include "intake/folders.h"
 #include "platform/document.h"
 
 class QWidget;
@@ -17,9 +18,11 @@ public:
     virtual void setStatus(const QString& text) = 0;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     virtual void armWatch() = 0;
-    // Prints the job on the current printer as one print job (with `pages`, only
-    // those pages); an input/output error aborts the job and reaches the caller.
-    virtual void Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr) = 0;
+    // Prints the job as one print job (with `pages`, only those pages) on the
+    // current printer, or where `route` sends it; an input/output error aborts the
+    // job and reaches the caller.
+    virtual void Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
+                          const nx::JobRoute& route = {}) = 0;
     // The state of "Változó sormagasság".
     virtual bool variableLineHeight() const = 0;
     // The main window itself, for placing other windows over it.

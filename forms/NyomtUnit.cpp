@@ -444,7 +444,7 @@ void TNyomt::ReszletNyomtClick(QObject*) {
         return;
     }
     g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-    g_.Nyomtat->Kikuldes(shown(), &*chosen);
+    g_.Nyomtat->Kikuldes(shown(), &*chosen, route_);
 }
 
 void TNyomt::KinyomtatClick(QObject*) {
@@ -458,11 +458,11 @@ void TNyomt::KinyomtatClick(QObject*) {
         }
         const std::set<int> page = {pageNumber_};
         g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-        g_.Nyomtat->Kikuldes(shown(), &page);
+        g_.Nyomtat->Kikuldes(shown(), &page, route_);
         return;
     }
     g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
-    g_.Nyomtat->Kikuldes(shown());
+    g_.Nyomtat->Kikuldes(shown(), nullptr, route_);
 }
 
 void TNyomt::openJob(const std::string& printStreamPath, const nx::JobOrigin& origin) {
@@ -532,4 +532,5 @@ nx::Document& TNyomt::shown() {
 void TNyomt::setDocument(const std::string& path, const nx::JobOrigin& origin) {
     shown_ = nx::openDocument(g_.fs, path, origin, printSettings());
     shownFile_ = path;
+    route_ = nx::routeOf(origin.folder);
 }

@@ -141,5 +141,6 @@ private:
 
     std::string shownFile_;
     std::unique_ptr<nx::Document> shown_;  // the shown job, opened from shownFile_
+    nx::JobRoute route_;                   // where "Kinyomtat" sends it
     int pageNumber_ = 1;
 };

@@ -24,6 +24,8 @@
 #include "platform/qt/codec.h"
 #include "platform/qt/print_job.h"
 #include "formats/open.h"
+#include "platform/qt/raw_print.h"
+#include "render/printer_output.h"
 #include "platform/cp1250_utf8.h"
 
 namespace {
@@ -265,13 +267,33 @@ void TNyomtat::armWatch() {
     Timer1->start();
 }
 
-void TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages) {
-    const nx::qt::SheetOnPrinter sheet(*g_.currentPrinter, job.sheet());
-    nx::qt::QtPrintJob printer(*g_.currentPrinter);
+void TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, const nx::JobRoute& route) {
+    // The route's own printer, where it names one that the system lists.
+    QPrinter* target = g_.currentPrinter.get();
+    std::unique_ptr<QPrinter> own;
+    if (!route.printer.empty()) {
+        const QString name = QString::fromStdString(route.printer);
+        if (!nx::qt::printerExists(name))
+            throw nx::IoError(nx::kDeviceWriteFault, "A nyomtat\xf3 nem tal\xe1lhat\xf3: " + nx::utf8ToCp1250(route.printer));
+        own = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        own->setPrinterName(name);
+        target = own.get();
+    }
+    if (route.raw) {
+        // The job's bytes as they came, to a printer that reads them itself.
+        if (pages) throw nx::IoError(nx::kDeviceWriteFault, "Nyers k\xfcld\xe9sn\xe9l csak a teljes feladat nyomtathat\xf3");
+        if (target->outputFormat() != QPrinter::NativeFormat || target->printerName().isEmpty())
+            throw nx::IoError(nx::kDeviceWriteFault, "A nyers k\xfcld\xe9shez nyomtat\xf3t kell v\xe1lasztani");
+        const QString why = nx::qt::sendRaw(target->printerName(), QString::fromStdString(g_.fs.hostPath(job.file())),
+                                            QString::fromUtf8(nx::cp1250ToUtf8(nx::kPrintJobTitle)));
+        if (!why.isEmpty()) throw nx::IoError(nx::kDeviceWriteFault, nx::utf8ToCp1250(why.toStdString()));
+        return;
+    }
+    const nx::qt::SheetOnPrinter sheet(*target, job.sheet());
+    nx::qt::QtPrintJob printer(*target);
     nx::qt::BarProgress progress(*ProgressBar1);
     try {
-        job.print(printer, {g_.currentPrinter->resolution(), NyomtA3->isChecked(), pages, sheet.printableHeight()},
-                  progress);
+        job.print(printer, {target->resolution(), NyomtA3->isChecked(), pages, sheet.printableHeight()}, progress);
     } catch (const nx::StreamReadError&) {
         // A print stream that cannot be read whole ends the program; the error box
         // follows as for every input/output error.
@@ -324,7 +346,15 @@ void TNyomtat::Figyeles(QObject*) {
             setStatus(cp("Nyomtat\xe1s..."));
             if (next.folder) {
                 try {
-                    Kikuldes(*takenJob(next));
+                    Kikuldes(*takenJob(next), nullptr, nx::routeOf(next.folder));
+                } catch (const nx::IoError& e) {
+                    // Kept in its folder and set aside until it (or the folders file)
+                    // changes; the error is told once, naming the job, and the watch
+                    // goes on.
+                    g_.cycle.printFailed();
+                    Label1->setText(cp("Figyel\xe9s..."));
+                    armWatch();
+                    throw nx::IoError(e.code(), nx::utf8ToCp1250(next.job) + ": " + e.what());
                 } catch (...) {
                     // Kept in its folder and set aside until it changes; the error
                     // is told (once) by the handler's box and the watch goes on.

@@ -68,9 +68,10 @@ public:
 
     // Fills the six boxes and the check box from the settings record.
     void BetuKiir();
-    // Prints the job on the current printer as one print job; an input/output
-    // error aborts the job and reaches the caller.
-    void Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr) override;
+    // Prints the job as one print job on the current printer, or where `route`
+    // sends it; an input/output error aborts the job and reaches the caller.
+    void Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
+                  const nx::JobRoute& route = {}) override;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     void armWatch() override;
     // The status label, repainted at once.

@@ -38,6 +38,18 @@ struct WatchedFolder {
     bool operator==(const WatchedFolder&) const = default;
 };
 
+// Where a job is printed: the printer by its system's name (empty: the one chosen in
+// the main window), drawn, or with its bytes unchanged.
+struct JobRoute {
+    std::string printer;
+    bool raw = false;
+};
+
+// A watched folder's route; the seven job paths' jobs take the main window's printer.
+inline JobRoute routeOf(const std::optional<WatchedFolder>& folder) {
+    return folder ? JobRoute{folder->printer, folder->raw} : JobRoute{};
+}
+
 inline constexpr std::size_t kMaxFolders = 16;
 inline constexpr std::string_view kFoldersFile = "c:\\norvexa\\mappak.ini";
 inline constexpr std::string_view kFoldersFileShown = "C:\\NORVEXA\\MAPPAK.INI";

@@ -61,7 +61,10 @@ std::optional<std::string> JobWatch::choose(ByteFile& job) {
     return std::nullopt;
 }
 
-void JobWatch::setFolders(std::vector<WatchedFolder> folders) { folders_ = std::move(folders); }
+void JobWatch::setFolders(std::vector<WatchedFolder> folders) {
+    folders_ = std::move(folders);
+    aside_.clear();  // a changed folders file may have mended what failed: each job is tried again
+}
 
 std::optional<WatchedFolder> JobWatch::folderOf(const std::string& path) const {
     const auto it = folderJobs_.find(path);

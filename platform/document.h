@@ -5,6 +5,7 @@
 #pragma once
 
 #include <set>
+#include <string>
 
 #include "platform/files.h"
 #include "platform/printjob.h"
@@ -57,6 +58,9 @@ public:
 
     // The sheet the job is laid out on.
     virtual const Sheet& sheet() const = 0;
+
+    // The file holding the job's bytes as they came: what a raw route sends.
+    virtual const std::string& file() const = 0;
 
     // One page's size at `dpi` as the preview draws it, measured on `metrics` (a
     // surface of that resolution) where the page follows the letters' size. Leaves

@@ -25,6 +25,7 @@ public:
         : fs_(fs), path_(std::move(dosPath)), settings_(std::move(settings)) {}
 
     const Sheet& sheet() const override { return sheet_; }
+    const std::string& file() const override { return path_; }
     PageSize pageSize(Surface& metrics, int dpi) override;
     int pageCount(Progress& progress) override;
     int lastPage(Progress& progress) override;

@@ -1,0 +1,133 @@
+// Each watched folder's route on a private CUPS scheduler: its own queue, the
+// service's printer, raw bytes, and a printer that does not exist yet.
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "tests/forms/fault_support.h"
+#include "tests/integration/pdf_support.h"
+#include "tests/integration/private_cups.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace nx::test;
+
+// The text pdftotext reads from a spooled document.
+std::string pdfText(const fs::path& pdf) { return run("pdftotext " + quoted(pdf.string()) + " - 2>/dev/null"); }
+
+class Routes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { cups_ = new PrivateCups; }
+    static void TearDownTestSuite() {
+        delete cups_;
+        cups_ = nullptr;
+    }
+    void SetUp() override {
+        if (!cups_->ready()) GTEST_SKIP() << "no private CUPS scheduler: " << cups_->why();
+        if (!havePoppler()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        for (const char* queue : {"norvexa-a", "norvexa-b"})
+            ASSERT_EQ(std::system(("lpadmin -p " + std::string(queue) + " -E -v file:///dev/null").c_str()), 0);
+        if (!QPrinterInfo::availablePrinterNames().contains(QStringLiteral("norvexa-b")))
+            GTEST_SKIP() << "Qt's CUPS support does not see the private queues";
+        env = std::make_unique<Env>();
+        QPrinter& printer = *env->g().currentPrinter;
+        printer.setOutputFileName(QString());
+        printer.setOutputFormat(QPrinter::NativeFormat);
+        printer.setPrinterName(QString::fromLatin1(kQueue));
+        for (const char* dir : {"C:\\A", "C:\\B", "C:\\C", "C:\\NYERS", "C:\\KESOBB"}) env->drive.mkdir(dir);
+    }
+    void TearDown() override {
+        env.reset();
+        (void)std::system("lpadmin -x norvexa-later 2>/dev/null");
+    }
+    // The documents each queue received, by queue: "norvexa-a-3" is job 3 of norvexa-a,
+    // its document d00003-001 in the spool.
+    std::map<std::string, std::vector<fs::path>> documents() {
+        std::map<std::string, std::vector<fs::path>> byQueue;
+        std::istringstream jobs(run("lpstat -W all -o 2>/dev/null"));
+        for (std::string line; std::getline(jobs, line);) {
+            const std::string id = line.substr(0, line.find(' '));
+            const std::size_t dash = id.rfind('-');
+            char name[32];
+            std::snprintf(name, sizeof name, "d%05d-001", std::stoi(id.substr(dash + 1)));
+            for (const fs::path& d : cups_->documents(0, std::chrono::milliseconds(0)))
+                if (d.filename() == name) byQueue[id.substr(0, dash)].push_back(d);
+        }
+        return byQueue;
+    }
+    void cycles(int n) {
+        for (int i = 0; i < n; ++i) env->cycle();
+    }
+
+    static PrivateCups* cups_;
+    std::unique_ptr<Env> env;
+};
+
+PrivateCups* Routes::cups_ = nullptr;
+
+TEST_F(Routes, EachFoldersJobReachesItsOwnQueueOnceAndAMissingPrinterKeepsItsJob) {
+    env->drive.write("c:\\norvexa\\mappak.ini",
+                     "[a]\r\nutvonal=C:\\A\r\nnyomtato=norvexa-a\r\n"
+                     "[b]\r\nutvonal=C:\\B\r\nnyomtato=norvexa-b\r\npapir=Letter\r\n"
+                     "[c]\r\nutvonal=C:\\C\r\n"
+                     "[nyers]\r\nutvonal=C:\\NYERS\r\nnyomtato=norvexa-a\r\nnyers=igen\r\n"
+                     "[kesobb]\r\nutvonal=C:\\KESOBB\r\nnyomtato=norvexa-later\r\n");
+    const auto before = documents();
+    const std::string raw = std::string("\x1b@\x1b" "E RAW JOB \x0c\x00\xff", 15);
+    env->drive.write("C:\\A\\A.PRN", "\x1b@JOB-A\r\n");
+    env->drive.write("C:\\B\\B.PRN", "\x1b@JOB-B\r\n");
+    env->drive.write("C:\\C\\C.PRN", "\x1b@JOB-C\r\n");
+    env->drive.write("C:\\NYERS\\R.PRN", raw);
+    env->drive.write("C:\\KESOBB\\K.PRN", "\x1b@JOB-K\r\n");
+    cycles(8);
+
+    // Each job once on its own queue; the raw one byte for byte; the missing
+    // printer told once by name, its job kept.
+    auto after = documents();
+    auto added = [&](const std::string& queue) {
+        return after[queue].size() - (before.count(queue) ? before.at(queue).size() : 0);
+    };
+    ASSERT_EQ(added("norvexa-a"), 2u);
+    ASSERT_EQ(added("norvexa-b"), 1u);
+    ASSERT_EQ(added(kQueue), 1u);
+    std::string onA;
+    int rawCopies = 0;
+    for (const fs::path& d : after["norvexa-a"]) {
+        const std::string bytes = readFile(d);
+        if (bytes == raw) ++rawCopies;
+        else onA += pdfText(d);
+    }
+    EXPECT_EQ(rawCopies, 1);
+    EXPECT_NE(onA.find("JOB-A"), std::string::npos);
+    EXPECT_NE(pdfText(after["norvexa-b"].back()).find("JOB-B"), std::string::npos);
+    EXPECT_NE(pdfText(after[kQueue].back()).find("JOB-C"), std::string::npos);
+    EXPECT_NE(pdfInfo(after["norvexa-b"].back().string(), "Page size").find("612 x 792 pts"), std::string::npos);
+    for (const char* gone : {"C:\\A\\A.PRN", "C:\\B\\B.PRN", "C:\\C\\C.PRN", "C:\\NYERS\\R.PRN"})
+        EXPECT_FALSE(env->drive.exists(gone)) << gone;
+    EXPECT_TRUE(env->drive.exists("C:\\KESOBB\\K.PRN"));
+    ASSERT_EQ(env->dialogs.errors.size(), 1u);
+    EXPECT_NE(env->dialogs.errors[0].text.indexOf(QStringLiteral("norvexa-later")), -1);
+    EXPECT_NE(env->dialogs.errors[0].text.indexOf(QStringLiteral("K.PRN")), -1);
+
+    // Once the printer exists and the job is written again, it prints, once.
+    ASSERT_EQ(std::system("lpadmin -p norvexa-later -E -v file:///dev/null"), 0);
+    cycles(2);
+    EXPECT_TRUE(env->drive.exists("C:\\KESOBB\\K.PRN"));  // unchanged since it failed
+    env->drive.write("C:\\KESOBB\\K.PRN", "\x1b@JOB-K again\r\n");
+    cycles(2);
+    EXPECT_FALSE(env->drive.exists("C:\\KESOBB\\K.PRN"));
+    after = documents();
+    ASSERT_EQ(after["norvexa-later"].size(), 1u);
+    EXPECT_NE(pdfText(after["norvexa-later"][0]).find("JOB-K again"), std::string::npos);
+    EXPECT_EQ(env->dialogs.errors.size(), 1u);
+}
+
+}  // namespace
