@@ -37,6 +37,7 @@
 #include "platform/progress.h"
 #include "platform/qt/painter_surface.h"
 #include "platform/qt/print_job.h"
+#include "platform/qt/raw_print.h"
 #include "render/qt/pdf.h"
 #include "render/qt/preview_image.h"
 
@@ -47,6 +48,7 @@ constexpr const char* kUsage =
     "                     [--landscape] [--dpi N] JOB ACTION\n"
     "       norvexa-print --escp [--pins 9|24] [--codepage 437|850|852]\n"
     "                     [--paper A4|A5|Letter|Legal] [--offset X,Y] [--dpi N] JOB ACTION\n"
+    "       norvexa-print --raw JOB --printer NAME\n"
     "\n"
     "JOB is a host job file (code page 852), passed through the character map first,\n"
     "or with --converted a print stream already. With --escp, JOB is an Epson ESC/P\n"
@@ -54,6 +56,8 @@ constexpr const char* kUsage =
     "it stands, on A4 (or --paper), moved by --offset X,Y millimetres (right and down,\n"
     "each -50 to 50) after a page longer than the sheet is fitted onto it; every\n"
     "action but --convert works on it.\n"
+    "With --raw, the bytes of JOB go to the CUPS printer NAME unchanged, as a raw job,\n"
+    "for a printer that reads them itself (a dot-matrix printer's ESC/P).\n"
     "\n"
     "ACTION is one of:\n"
     "  --convert OUT          write the print stream of JOB to OUT\n"
@@ -108,6 +112,7 @@ struct Options {
     std::string paper = "A4";
     double offsetX = 0, offsetY = 0;
     bool lineFormatOnly = false;  // an option of the seven programs' jobs was given
+    bool raw = false;             // JOB's bytes to the printer unchanged
 };
 
 // The launcher's question: which directory is drive C for these options (the last
@@ -172,6 +177,8 @@ void parseOption(const std::vector<std::string>& args, std::size_t& i, Options& 
         int n = 0;
         if (!parseInt(v, n) || !nx::isJobCodePage(n)) throw UsageError{"--codepage needs 437, 850 or 852: " + v};
         o.codePage = n;
+    } else if (a == "--raw") {
+        o.raw = true;
     } else if (a == "--paper") {
         const std::string& v = value();
         const auto paper = nx::paperNamed(v);
@@ -235,6 +242,8 @@ Options parse(const std::vector<std::string>& args) {
     if (o.folderKeys && (o.lineFormatOnly || o.action == Action::Convert))
         throw UsageError{"--escp goes without --convert, --converted, --settings, "
                          "--variable-line-height and --landscape"};
+    if (o.raw && (o.action != Action::Printer || o.folderKeys || o.lineFormatOnly))
+        throw UsageError{"--raw goes with --printer only"};
     if (o.folderKeys) {
         o.folderKeys->pins = o.pins;
         o.folderKeys->codePage = o.codePage;
@@ -392,6 +401,7 @@ void printJob(Job& j, QPrinter& printer, bool trace) {
     const nx::qt::SheetOnPrinter sheet(printer, j.doc.sheet());
     nx::PrintRun run = j.printRun(printer.resolution());
     run.printableHeight = sheet.printableHeight();
+    run.printableWidth = sheet.printableWidth();
     nx::qt::QtPrintJob job(printer);
     if (trace) {
         TracePrintJob traced(job, stdout, j.tracesAsDrawn());
@@ -492,6 +502,13 @@ int run(const Options& o) {
     }
     if (o.action == Action::Convert) {
         nx::convertHostJob(fs, job, native(o.target));
+        return 0;
+    }
+    if (o.raw) {
+        const QString name = QString::fromStdString(o.target);
+        if (!nx::qt::printerExists(name)) throw Failure{o.target + ": no such printer"};
+        const QString why = nx::qt::sendRaw(name, QString::fromStdString(job), QString::fromStdString(o.job));
+        if (!why.isEmpty()) throw Failure{why.toStdString()};
         return 0;
     }
 

@@ -1,7 +1,10 @@
 #include "forms/FigyeltMappak.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QPrinterInfo>
 #include <algorithm>
+#include <tuple>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -10,13 +13,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "forms/MainPanel.h"
 #include "forms/WindowKit.h"
 #include "intake/paths.h"
+#include "render/calibration_page.h"
 
 namespace {
 
 const int kPins[] = {24, 9};
 const int kCodePages[] = {437, 850, 852};
+const std::string_view kPapers[] = {"A4", "A5", "Letter", "Legal"};
 
 QString u8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -25,7 +31,7 @@ QString u8(const std::string& text) { return QString::fromUtf8(text.data(), stat
 TFigyeltMappak::TFigyeltMappak(Globals& g, QWidget* parent) : QDialog(parent), g_(g) {
     setWindowTitle(QStringLiteral("Figyelt mappák"));
     nx::qt::styleWindow(*this, true);
-    setFixedSize(420, 334);
+    setFixedSize(420, 420);
     createControls();
     // The syntax of the file is checked here; a folder that cannot be reached now
     // stays in the list, and OK refuses it.
@@ -83,15 +89,41 @@ void TFigyeltMappak::createControls() {
     Elonezet->setGeometry(262, 256, 150, 17);
     Nyomtatas->setChecked(true);
 
-    OkGomb = button(QStringLiteral("OK"), 254, 298, 75);
+    LabelNyomtato = label(QStringLiteral("&Nyomtató:"), 8, 280, 200);
+    Nyomtato = new QComboBox(this);
+    Nyomtato->setGeometry(8, 296, 242, 21);
+    Nyomtato->addItem(QStringLiteral("(a szolgáltatás nyomtatója)"));
+    Nyomtato->addItems(QPrinterInfo::availablePrinterNames());
+    LabelNyomtato->setBuddy(Nyomtato);
+    LabelPapir = label(QStringLiteral("Papí&r:"), 262, 280, 80);
+    Papir = new QComboBox(this);
+    Papir->setGeometry(262, 296, 80, 21);
+    for (std::string_view name : kPapers) Papir->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    LabelPapir->setBuddy(Papir);
+    LabelJobbra = label(QStringLiteral("Eltolás &jobbra (mm):"), 8, 326, 150);
+    Jobbra = new QLineEdit(QStringLiteral("0"), this);
+    Jobbra->setGeometry(8, 342, 70, 21);
+    LabelJobbra->setBuddy(Jobbra);
+    LabelLefele = label(QStringLiteral("&lefelé (mm):"), 170, 326, 80);
+    Lefele = new QLineEdit(QStringLiteral("0"), this);
+    Lefele->setGeometry(170, 342, 70, 21);
+    LabelLefele->setBuddy(Lefele);
+    Nyers = new QCheckBox(QStringLiteral("N&yers küldés (mátrixnyomtatónak)"), this);
+    Nyers->setGeometry(8, 370, 250, 17);
+    Probaoldal = button(QStringLiteral("Pró&baoldal"), 262, 340, 95);
+
+    OkGomb = button(QStringLiteral("OK"), 254, 390, 75);
     OkGomb->setDefault(true);
-    MegseGomb = button(QStringLiteral("Mégse"), 337, 298, 75);
+    MegseGomb = button(QStringLiteral("Mégse"), 337, 390, 75);
 
     for (QWidget* w : {static_cast<QWidget*>(LabelLista), static_cast<QWidget*>(Hozzaadas),
                        static_cast<QWidget*>(Modositas), static_cast<QWidget*>(Torles),
                        static_cast<QWidget*>(LabelMappa), static_cast<QWidget*>(Tallozas),
                        static_cast<QWidget*>(LabelTipus), static_cast<QWidget*>(LabelKodlap),
-                       static_cast<QWidget*>(Nyomtatas), static_cast<QWidget*>(Elonezet)})
+                       static_cast<QWidget*>(Nyomtatas), static_cast<QWidget*>(Elonezet),
+                       static_cast<QWidget*>(LabelNyomtato), static_cast<QWidget*>(LabelPapir),
+                       static_cast<QWidget*>(LabelJobbra), static_cast<QWidget*>(LabelLefele),
+                       static_cast<QWidget*>(Nyers), static_cast<QWidget*>(Probaoldal)})
         nx::qt::fitWidth(w, 412);
 
     connect(Hozzaadas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::HozzaadasClick); });
@@ -99,6 +131,7 @@ void TFigyeltMappak::createControls() {
     connect(Torles, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::TorlesClick); });
     connect(Tallozas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::TallozasClick); });
     connect(Lista, &QListWidget::currentRowChanged, this, [this] { run(&TFigyeltMappak::ListaChange); });
+    connect(Probaoldal, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::ProbaoldalClick); });
     connect(OkGomb, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::OkGombClick); });
     connect(MegseGomb, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -114,10 +147,16 @@ void TFigyeltMappak::fill() {
     Lista->blockSignals(true);
     Lista->clear();
     for (const nx::WatchedFolder& f : folders_) {
+        QString route;
+        if (!f.printer.empty()) route += QStringLiteral(", ") + u8(f.printer);
+        if (f.paper != "A4") route += QStringLiteral(", ") + u8(f.paper);
+        if (f.offsetX != 0 || f.offsetY != 0) route += QStringLiteral(", eltolás ") + u8(nx::formatOffset(f.offsetX, f.offsetY));
+        if (f.raw) route += QStringLiteral(", nyers");
         Lista->addItem(u8(f.path) + QStringLiteral("  —  %1 tűs, %2, %3")
                                         .arg(f.pins)
                                         .arg(f.codePage)
-                                        .arg(f.preview ? QStringLiteral("előnézet") : QStringLiteral("nyomtatás")));
+                                        .arg(f.preview ? QStringLiteral("előnézet") : QStringLiteral("nyomtatás")) +
+                       route);
     }
     Lista->setCurrentRow(std::min(row, static_cast<int>(folders_.size()) - 1));
     Lista->blockSignals(false);
@@ -130,7 +169,18 @@ nx::WatchedFolder TFigyeltMappak::edited() const {
     f.pins = kPins[std::max(0, Tipus->currentIndex())];
     f.codePage = kCodePages[std::max(0, Kodlap->currentIndex())];
     f.preview = Elonezet->isChecked();
+    if (Nyomtato->currentIndex() > 0) f.printer = Nyomtato->currentText().toUtf8().toStdString();
+    f.paper = Papir->currentText().toStdString();
+    if (const auto offset = nx::parseOffset((Jobbra->text() + QLatin1Char(',') + Lefele->text()).toStdString()))
+        std::tie(f.offsetX, f.offsetY) = *offset;
+    f.raw = Nyers->isChecked();
     return f;
+}
+
+bool TFigyeltMappak::offsetValid() {
+    if (nx::parseOffset((Jobbra->text() + QLatin1Char(',') + Lefele->text()).toStdString())) return true;
+    message(QStringLiteral("Az eltolás milliméterben -50 és 50 között lehet (tizedesponttal, pl. 2.5)."));
+    return false;
 }
 
 void TFigyeltMappak::showFolder(const nx::WatchedFolder& f) {
@@ -138,6 +188,21 @@ void TFigyeltMappak::showFolder(const nx::WatchedFolder& f) {
     Tipus->setCurrentIndex(f.pins == 9 ? 1 : 0);
     Kodlap->setCurrentIndex(f.codePage == 850 ? 1 : f.codePage == 852 ? 2 : 0);
     (f.preview ? Elonezet : Nyomtatas)->setChecked(true);
+    // A printer the system does not list (now) stays the folder's, shown as it is.
+    int printer = 0;
+    if (!f.printer.empty()) {
+        printer = Nyomtato->findText(u8(f.printer));
+        if (printer < 0) {
+            Nyomtato->addItem(u8(f.printer));
+            printer = Nyomtato->count() - 1;
+        }
+    }
+    Nyomtato->setCurrentIndex(printer);
+    Papir->setCurrentIndex(std::max(0, Papir->findText(u8(f.paper))));
+    const std::string offset = nx::formatOffset(f.offsetX, f.offsetY);
+    Jobbra->setText(u8(offset.substr(0, offset.find(','))));
+    Lefele->setText(u8(offset.substr(offset.find(',') + 1)));
+    Nyers->setChecked(f.raw);
 }
 
 void TFigyeltMappak::ListaChange() {
@@ -146,6 +211,7 @@ void TFigyeltMappak::ListaChange() {
 }
 
 void TFigyeltMappak::HozzaadasClick() {
+    if (!offsetValid()) return;
     const nx::WatchedFolder f = edited();
     if (f.path.empty()) {
         message(QStringLiteral("Adja meg a mappát!"));
@@ -166,6 +232,7 @@ void TFigyeltMappak::ModositasClick() {
         message(QStringLiteral("Válasszon mappát a listából!"));
         return;
     }
+    if (!offsetValid()) return;
     const nx::WatchedFolder f = edited();
     if (f.path.empty()) {
         message(QStringLiteral("Adja meg a mappát!"));
@@ -203,6 +270,18 @@ void TFigyeltMappak::TallozasClick() {
         path = QDir::toNativeSeparators(chosen);
     }
     Utvonal->setText(path);
+}
+
+void TFigyeltMappak::ProbaoldalClick() {
+    if (!offsetValid() || !g_.Nyomtat) return;
+    const nx::WatchedFolder f = edited();
+    const std::string line = "Mappa: " + (f.path.empty() ? std::string("-") : f.path) + "   Nyomtató: " +
+                             (f.printer.empty() ? std::string("a szolgáltatás nyomtatója") : f.printer) +
+                             "   Papír: " + f.paper + "   Eltolás: " + nx::formatOffset(f.offsetX, f.offsetY) + " mm";
+    const nx::Sheet sheet{nx::paperNamed(f.paper).value_or(nx::kA4), nx::sheetUnitsOfMillimetres(f.offsetX),
+                          nx::sheetUnitsOfMillimetres(f.offsetY)};
+    nx::CalibrationPage page(g_.fs, sheet, line, f.raw ? std::string(nx::paths::kCalibrationPage) : std::string());
+    g_.Nyomtat->Kikuldes(page, nullptr, nx::routeOf(f));
 }
 
 void TFigyeltMappak::OkGombClick() {

@@ -1,5 +1,6 @@
 // The "Figyelt mappák" window: the watched folders of other DOS programs, their
-// printer family, code page and print or preview choice. It edits a copy of the
+// printer family, code page and print or preview choice, and each one's route: its
+// printer, paper, offset and raw sending, tried with a calibration page. It edits a copy of the
 // list; OK checks every folder and writes "c:\norvexa\mappak.ini" whole (the watch
 // takes it at its next cycle), Mégse leaves everything as it was. The rules of the
 // file live in intake/folders.
@@ -12,6 +13,7 @@
 #include "intake/folders.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -38,6 +40,16 @@ public:
     QComboBox* Kodlap;  // 437, 850, 852
     QRadioButton* Nyomtatas;
     QRadioButton* Elonezet;
+    QLabel* LabelNyomtato;
+    QComboBox* Nyomtato;     // "(a szolgáltatás nyomtatója)", then the system's printers
+    QLabel* LabelPapir;
+    QComboBox* Papir;        // A4, A5, Letter, Legal
+    QLabel* LabelJobbra;
+    QLineEdit* Jobbra;       // the offset right, in millimetres
+    QLabel* LabelLefele;
+    QLineEdit* Lefele;       // the offset down, in millimetres
+    QCheckBox* Nyers;        // the job's bytes to the printer unchanged
+    QPushButton* Probaoldal; // a calibration page through the route
     QPushButton* OkGomb;
     QPushButton* MegseGomb;
 
@@ -49,12 +61,15 @@ public:
     void TorlesClick();
     void TallozasClick();
     void ListaChange();
+    void ProbaoldalClick();
     void OkGombClick();
 
 private:
     void createControls();
     void fill();
     nx::WatchedFolder edited() const;
+    // Whether the offset boxes hold what a folder may have; tells the user when not.
+    bool offsetValid();
     void showFolder(const nx::WatchedFolder& folder);
     void message(const QString& text);
     void run(void (TFigyeltMappak::*handler)());

@@ -293,7 +293,9 @@ void TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, const nx:
     nx::qt::QtPrintJob printer(*target);
     nx::qt::BarProgress progress(*ProgressBar1);
     try {
-        job.print(printer, {target->resolution(), NyomtA3->isChecked(), pages, sheet.printableHeight()}, progress);
+        job.print(printer,
+                  {target->resolution(), NyomtA3->isChecked(), pages, sheet.printableHeight(), sheet.printableWidth()},
+                  progress);
     } catch (const nx::StreamReadError&) {
         // A print stream that cannot be read whole ends the program; the error box
         // follows as for every input/output error.

@@ -47,6 +47,8 @@ inline constexpr std::string_view kWorkingCopy = "c:\\norvexa\\nyomtat1.txt";
 inline constexpr std::string_view kLastJobCopy = "c:\\norvexa\\legutobb.txt";
 // The working copy of a watched folder's job (ESC/P, its bytes as they are).
 inline constexpr std::string_view kFolderWorkingCopy = "c:\\norvexa\\nyomtat1.prn";
+// The calibration page of a raw route, as the printer's own ESC/P page.
+inline constexpr std::string_view kCalibrationPage = "c:\\norvexa\\probaold.prn";
 inline constexpr std::string_view kSettingsFile = "C:\\NORVEXA\\CONFIG.DTA";
 inline constexpr std::string_view kPresenceMarker = "C:\\NORVEXA\\NORVEXA.AKT";
 inline constexpr std::string_view kPresenceText = "1.04";

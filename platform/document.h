@@ -43,6 +43,7 @@ struct PrintRun {
     // The length the device prints on from its printable corner, in sheet units
     // (0: the whole paper). A job laid out on a paper of its own is fitted into it.
     std::int64_t printableHeight = 0;
+    std::int64_t printableWidth = 0;  // the same across
 };
 
 // How the job's own texts are encoded: the bytes of a trace and of the text that

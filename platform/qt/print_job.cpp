@@ -41,8 +41,12 @@ SheetOnPrinter::~SheetOnPrinter() { printer_.setPageLayout(before_); }
 
 std::int64_t SheetOnPrinter::printableHeight() const {
     const int dpi = std::max(1, printer_.resolution());
-    const QRect area = printer_.pageLayout().paintRectPixels(dpi);
-    return static_cast<std::int64_t>(area.height()) * kSheetUnitsPerInch / dpi;
+    return static_cast<std::int64_t>(printer_.pageLayout().paintRectPixels(dpi).height()) * kSheetUnitsPerInch / dpi;
+}
+
+std::int64_t SheetOnPrinter::printableWidth() const {
+    const int dpi = std::max(1, printer_.resolution());
+    return static_cast<std::int64_t>(printer_.pageLayout().paintRectPixels(dpi).width()) * kSheetUnitsPerInch / dpi;
 }
 namespace {
 

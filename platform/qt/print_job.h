@@ -36,6 +36,7 @@ public:
 
     // The length the printer prints on from its printable corner, in sheet units.
     std::int64_t printableHeight() const;
+    std::int64_t printableWidth() const;
 
 private:
     QPrinter& printer_;

@@ -20,6 +20,7 @@ void savePdf(Document& doc, const QString& hostPath, Progress& progress, const P
     PrintRun onPrinter = run;
     onPrinter.dpi = printer.resolution();
     onPrinter.printableHeight = sheet.printableHeight();
+    onPrinter.printableWidth = sheet.printableWidth();
     doc.print(job, onPrinter, progress);
     if (job.lackedFont())
         throw IoError(kDeviceWriteFault, "no installed font can draw the letters of the job; install a "

@@ -1,0 +1,115 @@
+#include "render/calibration_page.h"
+
+#include "render/interpreter.h"
+
+namespace nx {
+
+namespace {
+
+std::int64_t mm(double millimetres) { return sheetUnitsOfMillimetres(millimetres); }
+
+}  // namespace
+
+CalibrationPage::CalibrationPage(FileSystem& fs, const Sheet& sheet, std::string line, std::string rawCopy)
+    : sheet_(sheet), line_(std::move(line)), rawCopy_(std::move(rawCopy)) {
+    if (rawCopy_.empty()) return;
+    // The printer's own page: reset, the naming line, a ruler of tenths of an inch
+    // numbered every inch, a form feed.
+    std::string bytes = "\x1b@";
+    for (unsigned char c : line_) bytes += c < 0x80 ? static_cast<char>(c) : '?';
+    bytes += "\r\n\r\n";
+    for (int inch = 0; inch < 8; ++inch) bytes += std::to_string(inch) + std::string(9, ' ');
+    bytes += "\r\n";
+    for (int tenth = 0; tenth < 80; ++tenth) bytes += tenth % 10 == 0 ? '|' : tenth % 5 == 0 ? '+' : '-';
+    bytes += "\r\n\x0c";
+    ByteFile out(fs);
+    out.assign(rawCopy_);
+    check(out.rewrite());
+    try {
+        check(out.writeBlock(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    } catch (...) {
+        (void)out.close();
+        throw;
+    }
+    check(out.close());
+}
+
+PageSize CalibrationPage::pageSize(Surface&, int dpi) {
+    const PaperSize paper = sheet_.paperOr(kA4);
+    return {deviceUnits(paper.width, dpi), deviceUnits(paper.height, dpi), dpi};
+}
+
+DrawnPage CalibrationPage::drawPage(int page, Surface& image, const PageSize& size, Progress& progress) {
+    image.fillRect(0, 0, size.width, size.height);
+    const PaperSize paper = sheet_.paperOr(kA4);
+    if (page == 1) draw(image, size.dpi, paper.width, paper.height);
+    progress.setMaximum(100);
+    progress.setPosition(100);
+    return {0, page > 1};
+}
+
+void CalibrationPage::print(PrintJob& job, const PrintRun& run, Progress&) {
+    job.setTitle(kTitle);
+    job.setLandscape(false);
+    if (!job.begin()) throw IoError(160);
+    try {
+        const PaperSize paper = sheet_.paperOr(kA4);
+        draw(job.surface(), run.dpi, run.printableWidth > 0 ? run.printableWidth : paper.width,
+             run.printableHeight > 0 ? run.printableHeight : paper.height);
+        job.end();
+    } catch (...) {
+        job.abort();
+        throw;
+    }
+}
+
+void CalibrationPage::draw(Surface& s, int dpi, std::int64_t width, std::int64_t height) const {
+    auto dev = [dpi](std::int64_t units) { return deviceUnits(units, dpi); };
+    const int right = dev(width) - 1, bottom = dev(height) - 1;
+    // The printable area's frame.
+    s.moveTo(0, 0);
+    s.lineTo(right, 0);
+    s.lineTo(right, bottom);
+    s.lineTo(0, bottom);
+    s.lineTo(0, 0);
+    // Rulers from the printable corner: a tick every millimetre, longer every 5,
+    // numbered every 10.
+    s.setFontFace(kFontFace);
+    s.setFontSize(7);
+    s.setBold(false);
+    for (int m = 1; mm(m) < width; ++m) {
+        const int x = dev(mm(m)), length = dev(mm(m % 10 == 0 ? 4 : m % 5 == 0 ? 2.5 : 1.5));
+        s.moveTo(x, 0);
+        s.lineTo(x, length);
+        if (m % 10 == 0) s.drawText(x + 2, length, std::to_string(m));
+    }
+    for (int m = 1; mm(m) < height; ++m) {
+        const int y = dev(mm(m)), length = dev(mm(m % 10 == 0 ? 4 : m % 5 == 0 ? 2.5 : 1.5));
+        s.moveTo(0, y);
+        s.lineTo(length, y);
+        if (m % 10 == 0) s.drawText(length + 2, y - s.textHeight("0") / 2, std::to_string(m));
+    }
+    // The cross where a job's page begins, moved by the offset.
+    const int x = dev(sheet_.offsetX), y = dev(sheet_.offsetY), arm = dev(mm(6));
+    s.moveTo(x - arm, y);
+    s.lineTo(x + arm, y);
+    s.moveTo(x, y - arm);
+    s.lineTo(x, y + arm);
+    // The naming line, below the rulers.
+    s.setFontSize(10);
+    s.drawText(dev(mm(20)), dev(mm(20)), line_);
+}
+
+void CalibrationPage::exportText(TextFile& target, Progress&) {
+    try {
+        check(target.writeLine(line_));
+    } catch (...) {
+        (void)target.close();
+        throw;
+    }
+    check(target.close());
+}
+
+void CalibrationPage::writeText(TextFile& target, Progress& progress) { exportText(target, progress); }
+
+}  // namespace nx
