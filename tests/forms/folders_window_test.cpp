@@ -21,6 +21,7 @@
 #include "forms/FigyeltMappak.h"
 #include "forms/Nyomtato.h"
 #include "intake/folders.h"
+#include "tests/forms/window_keys.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_drive.h"
 
@@ -38,37 +39,12 @@ protected:
     }
     void TearDown() override { program.reset(); }
 
-    // Alt and `k` on the focused control of the active window `w`.
-    static void alt(QWidget& w, int k) { press(w, k, Qt::AltModifier); }
-    static void press(QWidget& w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == w.windowHandle(); }, 2000));
-        QWidget* target = w.focusWidget() ? w.focusWidget() : &w;
-        QTest::keyClick(target, static_cast<Qt::Key>(k), mods);
-        QTest::qWait(250);  // a button pressed by its access key clicks after its animation
-    }
+    static void alt(QWidget& w, int k) { nx::test::alt(w, k); }
+    static void press(QWidget& w, int k) { nx::test::press(w, k); }
     // Opens the window with Alt+M on the main window and runs `steps` in it; true
     // when the window was shown and has closed.
     bool inWindow(const std::function<void(TFigyeltMappak&)>& steps) {
-        bool shown = false;
-        QWidget& main = program->mainWindow();
-        main.activateWindow();
-        if (!QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == main.windowHandle(); }, 2000))
-            return false;
-        // Looked for from inside the window's own loop once it is shown.
-        QTimer poll;
-        poll.setInterval(50);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* w = dynamic_cast<TFigyeltMappak*>(QApplication::activeModalWidget());
-            if (!w || shown) return;
-            shown = true;
-            poll.stop();
-            steps(*w);
-            if (w->isVisible()) w->reject();  // a failed step leaves no window behind
-        });
-        poll.start();
-        QTest::keyClick(main.focusWidget() ? main.focusWidget() : &main, Qt::Key_M, Qt::AltModifier);
-        (void)QTest::qWaitFor([&] { return shown && !QApplication::activeModalWidget(); }, 10000);
-        return shown && !QApplication::activeModalWidget();
+        return nx::test::inWindow<TFigyeltMappak>(program->mainWindow(), Qt::Key_M, steps);
     }
     std::string file() { return drive.read("c:\\norvexa\\mappak.ini"); }
 

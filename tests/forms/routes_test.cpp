@@ -1,5 +1,9 @@
 // Each watched folder's route on a private CUPS scheduler: its own queue, the
 // service's printer, raw bytes, and a printer that does not exist yet.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <gtest/gtest.h>
@@ -11,7 +15,9 @@
 #include <sstream>
 #include <string>
 
+#include "forms/FigyeltMappak.h"
 #include "tests/forms/fault_support.h"
+#include "tests/forms/window_keys.h"
 #include "tests/integration/pdf_support.h"
 #include "tests/integration/private_cups.h"
 
@@ -128,6 +134,77 @@ TEST_F(Routes, EachFoldersJobReachesItsOwnQueueOnceAndAMissingPrinterKeepsItsJob
     ASSERT_EQ(after["norvexa-later"].size(), 1u);
     EXPECT_NE(pdfText(after["norvexa-later"][0]).find("JOB-K again"), std::string::npos);
     EXPECT_EQ(env->dialogs.errors.size(), 1u);
+}
+
+// The route set in the "Figyelt mappák" window from the keyboard: written, shown
+// again, and its calibration page on the folder's printer.
+TEST_F(Routes, TheWindowSetsAFoldersRouteAndPrintsItsCalibrationPage) {
+    env->main().show();
+    const auto before = documents();
+    auto folders = [&](const std::function<void(TFigyeltMappak&)>& steps) {
+        return nx::test::inWindow<TFigyeltMappak>(env->main(), Qt::Key_M, steps);
+    };
+    ASSERT_TRUE(folders([&](TFigyeltMappak& w) {
+        env->dialogs.messages.clear();  // the main window's first activation asks for a printer
+        alt(w, Qt::Key_M);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("C:\\A"));
+        alt(w, Qt::Key_N);  // the printer
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("norvexa-a"));
+        alt(w, Qt::Key_R);  // the paper
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("Let"));
+        alt(w, Qt::Key_J);  // right
+        QTest::keyClick(w.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("2.5"));
+        alt(w, Qt::Key_L);  // down
+        QTest::keyClick(w.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("-1"));
+        alt(w, Qt::Key_Y);  // raw
+        alt(w, Qt::Key_H);  // added
+        press(w, Qt::Key_Return);
+    }));
+    EXPECT_TRUE(env->dialogs.messages.empty()) << env->dialogs.messages.front().toStdString();
+    EXPECT_EQ(env->drive.read("c:\\norvexa\\mappak.ini"),
+              "[mappa1]\r\nutvonal=C:\\A\r\ntipus=24\r\nkodlap=437\r\nmuvelet=nyomtatas\r\n"
+              "nyomtato=norvexa-a\r\npapir=Letter\r\neltolas=2.5,-1\r\nnyers=igen\r\n");
+
+    // Shown again; raw taken off, and the calibration page printed on norvexa-a.
+    ASSERT_TRUE(folders([&](TFigyeltMappak& w) {
+        EXPECT_EQ(w.Nyomtato->currentText(), QStringLiteral("norvexa-a"));
+        EXPECT_EQ(w.Papir->currentText(), QStringLiteral("Letter"));
+        EXPECT_EQ(w.Jobbra->text(), QStringLiteral("2.5"));
+        EXPECT_EQ(w.Lefele->text(), QStringLiteral("-1"));
+        EXPECT_TRUE(w.Nyers->isChecked());
+        alt(w, Qt::Key_Y);
+        alt(w, Qt::Key_B);  // Próbaoldal
+        press(w, Qt::Key_Escape);
+    }));
+    EXPECT_TRUE(env->dialogs.errors.empty()) << env->dialogs.errors.front().text.toStdString();
+    auto after = documents();
+    const std::size_t had = before.count("norvexa-a") ? before.at("norvexa-a").size() : 0;
+    ASSERT_EQ(after["norvexa-a"].size(), had + 1);
+    const fs::path page = after["norvexa-a"].back();
+    const std::string text = pdfText(page);
+    EXPECT_NE(text.find("Mappa: C:\\A"), std::string::npos) << text;
+    EXPECT_NE(text.find("Letter"), std::string::npos) << text;
+    EXPECT_NE(text.find("2.5,-1 mm"), std::string::npos) << text;
+    EXPECT_NE(text.find("100"), std::string::npos) << text;  // the rulers' numbers
+    EXPECT_NE(pdfInfo(page.string(), "Page size").find("612 x 792 pts"), std::string::npos);
+}
+
+// norvexa-print --raw: the queue receives the job's bytes unchanged.
+TEST_F(Routes, NorvexaPrintSendsAJobRawToAQueue) {
+    const std::string raw = std::string("\x1b@\x1b" "E RAW \x0c\x00\xff\x1a", 13);
+    env->drive.write("C:\\A\\R.PRN", raw);
+    const auto before = documents();
+    const std::size_t had = before.count("norvexa-b") ? before.at("norvexa-b").size() : 0;
+    const std::string cmd = quoted(NORVEXA_PRINT) + " --raw " + quoted(env->drive.host("C:\\A\\R.PRN")) +
+                            " --printer norvexa-b 2>/dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    auto after = documents();
+    ASSERT_EQ(after["norvexa-b"].size(), had + 1);
+    EXPECT_EQ(readFile(after["norvexa-b"].back()), raw);
+    EXPECT_NE(std::system((quoted(NORVEXA_PRINT) + " --raw " + quoted(env->drive.host("C:\\A\\R.PRN")) +
+                           " --printer norvexa-nincs 2>/dev/null").c_str()), 0);
 }
 
 }  // namespace
