@@ -117,9 +117,11 @@ while read -r d; do mkdir -p "$drive_c/$d"; done < "$out/drive-layout.txt"
 wait_for() { for _ in $(seq "$2"); do eval "$1" && return 0; sleep 0.1; done; eval "$1"; }
 
 # A watched folder for another DOS program's ESC/P jobs (code page 852).
-mkdir -p "$drive_c/IRODA/NYOMTAT"
+mkdir -p "$drive_c/IRODA/NYOMTAT" "$drive_c/IRODA/NYERS"
 printf '[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\ntipus=24\r\nkodlap=852\r\nmuvelet=nyomtatas\r\n' \
     > "$drive_c/norvexa/mappak.ini"
+# A second folder sends its jobs' bytes unchanged (the spooler's RAW data type).
+printf '[mappa2]\r\nutvonal=C:\\IRODA\\NYERS\r\nnyers=igen\r\n' >> "$drive_c/norvexa/mappak.ini"
 wine explorer /desktop=norvexa,1024x768 "$out/bin/norvexa.exe" >> "$log" 2>&1 &
 wait_for '[[ -f $drive_c/norvexa/NORVEXA.AKT ]]' 300 || fail "the service wrote no presence marker"
 [[ $(stat -c %s "$drive_c/norvexa/CONFIG.DTA") == 28 ]] || fail "the service wrote no 28-byte settings file"
@@ -166,6 +168,17 @@ grep -aq '^%%Title: (Nyomtat\\341si eredm\\351ny)' "$escp_doc" || fail "the prin
 sleep 4  # more than a watch cycle: a second print would be there by now
 [[ $(compgen -G "$cups/spool/d*" | wc -l) == 2 ]] || fail "the ESC/P job was printed more than once"
 say "service: an ESC/P job in a watched folder printed once (1 page) and removed"
+# A job in the raw folder: its bytes reach the queue unchanged, once.
+printf '\033@RAW-JOB \001\377\014' > "$drive_c/IRODA/raw.tmp"
+cp "$drive_c/IRODA/raw.tmp" "$out/raw-job.prn"
+mv "$drive_c/IRODA/raw.tmp" "$drive_c/IRODA/NYERS/RAW.PRN"
+wait_for '[[ ! -e $drive_c/IRODA/NYERS/RAW.PRN ]]' 200 || fail "the raw folder's job was not taken"
+wait_for '[[ $(compgen -G "$cups/spool/d*" | wc -l) -ge 3 ]]' 200 || fail "the raw job did not reach the queue"
+raw_doc=$(compgen -G "$cups/spool/d*" | sort | tail -1)
+cmp -s "$raw_doc" "$out/raw-job.prn" || fail "the raw job reached the queue changed ($(stat -c %s "$raw_doc") bytes)"
+sleep 4
+[[ $(compgen -G "$cups/spool/d*" | wc -l) == 3 ]] || fail "the raw job was printed more than once"
+say "service: a raw folder's job reached the queue byte for byte, once (the spooler's RAW data type)"
 # The exit button (Alt+P, "&Program befejezése").
 xdotool key alt+p
 wait_for '[[ ! -e $drive_c/norvexa/NORVEXA.AKT ]]' 100 || fail "the exit button left the presence marker"
