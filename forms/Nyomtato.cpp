@@ -349,21 +349,18 @@ void TNyomtat::Figyeles(QObject*) {
             if (next.folder) {
                 try {
                     Kikuldes(*takenJob(next), nullptr, nx::routeOf(next.folder));
-                } catch (const nx::IoError& e) {
-                    // Kept in its folder and set aside until it (or the folders file)
-                    // changes; the error is told once, naming the job, and the watch
-                    // goes on.
-                    g_.cycle.printFailed();
-                    Label1->setText(cp("Figyel\xe9s..."));
-                    armWatch();
-                    throw nx::IoError(e.code(), nx::utf8ToCp1250(next.job) + ": " + e.what());
                 } catch (...) {
-                    // Kept in its folder and set aside until it changes; the error
-                    // is told (once) by the handler's box and the watch goes on.
+                    // Kept in its folder and set aside until it (or the folders file)
+                    // changes; the error is told once by the handler's box, naming the
+                    // job, and the watch goes on.
                     g_.cycle.printFailed();
                     Label1->setText(cp("Figyel\xe9s..."));
                     armWatch();
-                    throw;
+                    try {
+                        throw;
+                    } catch (const nx::IoError& e) {
+                        throw nx::IoError(e.code(), nx::utf8ToCp1250(next.job) + ": " + e.what());
+                    }
                 }
             } else {
                 Kikuldes(*takenJob(next));
