@@ -16,6 +16,10 @@
 #include <string>
 
 #include "forms/FigyeltMappak.h"
+#include <QPushButton>
+
+#include "forms/NyomtUnit.h"
+#include "intake/paths.h"
 #include "tests/forms/fault_support.h"
 #include "tests/forms/window_keys.h"
 #include "tests/integration/pdf_support.h"
@@ -88,7 +92,13 @@ TEST_F(Routes, EachFoldersJobReachesItsOwnQueueOnceAndAMissingPrinterKeepsItsJob
                      "[kesobb]\r\nutvonal=C:\\KESOBB\r\nnyomtato=norvexa-later\r\n");
     const auto before = documents();
     const std::string raw = std::string("\x1b@\x1b" "E RAW JOB \x0c\x00\xff", 15);
-    env->drive.write("C:\\A\\A.PRN", "\x1b@JOB-A\r\n");
+    // Folder a's job: two 12-inch pages (ESC C 72), each line numbered.
+    std::string twelve = "\x1b@JOB-A\x1b" "C\x48";
+    for (int p = 1; p <= 2; ++p) {
+        for (int i = 1; i <= 72; ++i) twelve += "P" + std::to_string(p) + "L" + std::to_string(i) + "\r\n";
+        twelve += "\x0c";
+    }
+    env->drive.write("C:\\A\\A.PRN", twelve);
     env->drive.write("C:\\B\\B.PRN", "\x1b@JOB-B\r\n");
     env->drive.write("C:\\C\\C.PRN", "\x1b@JOB-C\r\n");
     env->drive.write("C:\\NYERS\\R.PRN", raw);
@@ -113,6 +123,17 @@ TEST_F(Routes, EachFoldersJobReachesItsOwnQueueOnceAndAMissingPrinterKeepsItsJob
     }
     EXPECT_EQ(rawCopies, 1);
     EXPECT_NE(onA.find("JOB-A"), std::string::npos);
+    // The 12-inch pages: two sheets, every line on its own.
+    for (const fs::path& d : after["norvexa-a"]) {
+        if (readFile(d) == raw) continue;
+        EXPECT_EQ(pdfInfo(d.string(), "Pages"), "2");
+        const std::string first = run("pdftotext -f 1 -l 1 " + quoted(d.string()) + " - 2>/dev/null");
+        const std::string second = run("pdftotext -f 2 -l 2 " + quoted(d.string()) + " - 2>/dev/null");
+        for (int i = 1; i <= 72; ++i) {
+            EXPECT_NE(first.find("P1L" + std::to_string(i) + "\n"), std::string::npos) << i;
+            EXPECT_NE(second.find("P2L" + std::to_string(i) + "\n"), std::string::npos) << i;
+        }
+    }
     EXPECT_NE(pdfText(after["norvexa-b"].back()).find("JOB-B"), std::string::npos);
     EXPECT_NE(pdfText(after[kQueue].back()).find("JOB-C"), std::string::npos);
     EXPECT_NE(pdfInfo(after["norvexa-b"].back().string(), "Page size").find("612 x 792 pts"), std::string::npos);
@@ -189,6 +210,28 @@ TEST_F(Routes, TheWindowSetsAFoldersRouteAndPrintsItsCalibrationPage) {
     EXPECT_NE(text.find("2.5,-1 mm"), std::string::npos) << text;
     EXPECT_NE(text.find("100"), std::string::npos) << text;  // the rulers' numbers
     EXPECT_NE(pdfInfo(page.string(), "Page size").find("612 x 792 pts"), std::string::npos);
+}
+
+// A raw folder's job shown in the preview: drawn there, and "Kinyomtat" sends its
+// bytes unchanged.
+TEST_F(Routes, ARawJobShownInThePreviewIsDrawnAndKinyomtatSendsItsBytes) {
+    env->drive.write("c:\\norvexa\\mappak.ini",
+                     "[nyers]\r\nutvonal=C:\\NYERS\r\nnyomtato=norvexa-b\r\nnyers=igen\r\nmuvelet=elonezet\r\n");
+    const std::string raw = "\x1b@SHOWN RAW\r\n\x0c";
+    env->drive.write("C:\\NYERS\\S.PRN", raw);
+    const auto before = documents();
+    const std::size_t had = before.count("norvexa-b") ? before.at("norvexa-b").size() : 0;
+    cycles(2);
+    TNyomt& preview = env->preview();
+    ASSERT_TRUE(preview.isVisible());
+    EXPECT_EQ(preview.shownFile(), std::string(nx::paths::kFolderWorkingCopy));
+    env->g().dispatcher.run([&] { preview.KinyomtatClick(&preview); });
+    auto after = documents();
+    ASSERT_EQ(after["norvexa-b"].size(), had + 1);
+    EXPECT_EQ(readFile(after["norvexa-b"].back()), raw);
+    EXPECT_TRUE(env->dialogs.errors.empty());
+    preview.close();
+    EXPECT_FALSE(env->drive.exists("C:\\NYERS\\S.PRN"));
 }
 
 // norvexa-print --raw: the queue receives the job's bytes unchanged.
