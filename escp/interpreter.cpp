@@ -218,7 +218,8 @@ private:
     int devY(Units u) const { return toDevice(fitted(u) + paper_.offsetY, paper_.dpiY); }
     Units fitted(Units u) const {
         if (fitNum_ == fitDen_) return u;
-        return u * fitNum_ / fitDen_;  // places below 2^40, lengths below 2^20: no overflow
+        // Places stay below 2^40 and a fitted page's printable length below 2^21.
+        return u / fitDen_ * fitNum_ + u % fitDen_ * fitNum_ / fitDen_;
     }
     static int toDevice(Units u, int dpi) {
         // Rounded to the nearest unit, halves up, on both sides of the origin.
@@ -230,8 +231,8 @@ private:
     // the point a device's rounding may take) is drawn smaller, every place and
     // letter alike, so that no line falls off the sheet.
     void fitPage() {
-        const Units printable = (paper_.printableHeight > 0 ? paper_.printableHeight : paper_.height) -
-                                std::max<Units>(0, paper_.offsetY);
+        const Units printable = std::max<Units>(
+            kInch, (paper_.printableHeight > 0 ? paper_.printableHeight : paper_.height) - std::max<Units>(0, paper_.offsetY));
         const bool fits = pageLength_ <= printable + kInch / 72;
         fitNum_ = fits ? 1 : printable;
         fitDen_ = fits ? 1 : pageLength_;

@@ -200,7 +200,7 @@ int readText(FileSystem& fs, std::string_view dosPath, const Options& options, P
         Paper paper;
         paper.dpiX = paper.dpiY = static_cast<int>(kUnitsPerInch);
         // Read at the job page's own size, however long: never fitted.
-        paper.printableHeight = std::numeric_limits<std::int32_t>::max();
+        paper.printableHeight = std::numeric_limits<std::int64_t>::max() / 4;
         count = Interpreter(options, paper).run(source, pages);
     } catch (...) {
         (void)file.close();
