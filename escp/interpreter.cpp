@@ -1,6 +1,7 @@
 #include "escp/interpreter.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 #include "escp/box.h"
@@ -236,12 +237,15 @@ private:
         const bool fits = pageLength_ <= printable + kInch / 72;
         fitNum_ = fits ? 1 : printable;
         fitDen_ = fits ? 1 : pageLength_;
+        // What the sheet holds of the job page at that scale: a page length set
+        // longer once the page has begun ends the page where the sheet does.
+        sheetHolds_ = fits ? std::max(pageLength_, printable + kInch / 72) : pageLength_;
     }
 
     // --- pages and lines ------------------------------------------------------
     // Where the sheet ends for the job's page: the paper's foot, or the job page's
     // when it is longer (and fitted onto the paper).
-    Units sheetFoot() const { return std::max(pageLength_, paper_.height); }
+    Units sheetFoot() const { return std::min(std::max(pageLength_, paper_.height), sheetHolds_); }
     void startPage() {
         y_ = topMargin_;
         x_ = leftMargin_;
@@ -266,6 +270,7 @@ private:
     void formFeed() {
         printLine();
         ++pendingPages_;
+        sheetHolds_ = kUnbounded;  // the next page is fitted when it begins
         endedByItself_ = false;
         soWidth_ = false;
         startPage();
@@ -284,7 +289,7 @@ private:
     }
     // The bottom of the printable part of the job page.
     Units pageBottom() const {
-        const Units length = pageLength_;
+        const Units length = std::min(pageLength_, sheetHolds_);
         const Units bottom = std::min(bottomMargin_, length);
         return skip_ > 0 ? std::max<Units>(topMargin_, length - skip_) : bottom;
     }
@@ -919,6 +924,8 @@ private:
     bool fresh_ = true;
     bool endedByItself_ = false;  // the last page ended at its length; nothing drawn since
     Units fitNum_ = 1, fitDen_ = 1;  // the current page's scale onto the sheet
+    static constexpr Units kUnbounded = std::numeric_limits<Units>::max() / 4;
+    Units sheetHolds_ = kUnbounded;  // the job page's length the current sheet holds
 
     Units x_ = 0, y_ = 0;
     Units leftMargin_ = 0, rightMargin_ = 0, topMargin_ = 0, bottomMargin_ = 0;

@@ -156,6 +156,13 @@ TEST(EscpVertical, APageLongerThanTheSheetIsFittedOntoOneSheetAndAFullPageFeedsN
     // a second form feed still asks for its blank page.
     EXPECT_EQ(interpret(pagesOf(40, 2, "\x0c")).pages, 2);
     EXPECT_EQ(interpret(pagesOf(40, 2, "\x0c\x0c")).pages, 3);
+    // A page length set longer once the page has begun ends that page where its
+    // sheet does: nothing is drawn below the paper.
+    std::string late = "first\r\n\x1b" "C\x00\x5c";  // then 92 inches
+    for (int i = 0; i < 80; ++i) late += "x\r\n";
+    const Outcome r = interpret(late);
+    EXPECT_EQ(r.pages, 2);
+    for (const auto& t : r.letters()) EXPECT_LT(t.y, a4Foot) << t.text;
 }
 
 TEST(EscpHorizontal, PitchesMarginsAndPositions) {
