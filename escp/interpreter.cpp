@@ -234,12 +234,15 @@ private:
     void fitPage() {
         const Units printable = std::max<Units>(
             kInch, (paper_.printableHeight > 0 ? paper_.printableHeight : paper_.height) - std::max<Units>(0, paper_.offsetY));
-        const bool fits = pageLength_ <= printable + kInch / 72;
+        // The page as long as it is set, or as far down as the job moved before
+        // drawing on it (a page length set shorter after a move down).
+        const Units length = std::max(pageLength_, y_ + lineSpacing_);
+        const bool fits = length <= printable + kInch / 72;
         fitNum_ = fits ? 1 : printable;
-        fitDen_ = fits ? 1 : pageLength_;
+        fitDen_ = fits ? 1 : length;
         // What the sheet holds of the job page at that scale: a page length set
         // longer once the page has begun ends the page where the sheet does.
-        sheetHolds_ = fits ? std::max(pageLength_, printable + kInch / 72) : pageLength_;
+        sheetHolds_ = fits ? std::max(length, printable + kInch / 72) : length;
     }
 
     // --- pages and lines ------------------------------------------------------
