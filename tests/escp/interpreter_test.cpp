@@ -163,6 +163,11 @@ TEST(EscpVertical, APageLongerThanTheSheetIsFittedOntoOneSheetAndAFullPageFeedsN
     const Outcome r = interpret(late);
     EXPECT_EQ(r.pages, 2);
     for (const auto& t : r.letters()) EXPECT_LT(t.y, a4Foot) << t.text;
+    // So does a page length set shorter after a move down past the paper's foot
+    // (a 30-inch page, ESC ( V to 15 inches, then a page of 10 lines).
+    const Outcome moved = interpret("\x1b" "C\x00\x1e\x1b(V\x02\x00\x18\x15\x1b" "C\x0aX");
+    ASSERT_EQ(moved.letters().size(), 1u);
+    EXPECT_LT(moved.letters()[0].y, a4Foot);
 }
 
 TEST(EscpHorizontal, PitchesMarginsAndPositions) {
