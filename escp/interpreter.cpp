@@ -333,9 +333,11 @@ private:
         while (i < line_.size()) {
             const Glyph& g = line_[i];
             // A box or block character fills its own width; the space ESC SP adds
-            // after each character stays blank, as on the printer.
-            const Cell cell{devX(g.x), devY(g.y), devX(g.x + g.drawn) - devX(g.x),
-                            devY(g.y + g.height) - devY(g.y)};
+            // after each character stays blank, as on the printer. Its height, the
+            // line spacing, ends at the sheet's foot (a spacing of inches would
+            // reach past the paper).
+            const Units foot = std::max(g.y, std::min(g.y + g.height, sheetFoot()));
+            const Cell cell{devX(g.x), devY(g.y), devX(g.x + g.drawn) - devX(g.x), devY(foot) - devY(g.y)};
             if (g.shape == Shape::Box) {
                 drawArms(s, *boxArms(g.c), cell);
                 ++i;

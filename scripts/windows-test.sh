@@ -117,11 +117,13 @@ while read -r d; do mkdir -p "$drive_c/$d"; done < "$out/drive-layout.txt"
 wait_for() { for _ in $(seq "$2"); do eval "$1" && return 0; sleep 0.1; done; eval "$1"; }
 
 # A watched folder for another DOS program's ESC/P jobs (code page 852).
-mkdir -p "$drive_c/IRODA/NYOMTAT" "$drive_c/IRODA/NYERS"
+mkdir -p "$drive_c/IRODA/NYOMTAT" "$drive_c/IRODA/NYERS" "$drive_c/IRODA/LEVEL"
 printf '[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\ntipus=24\r\nkodlap=852\r\nmuvelet=nyomtatas\r\n' \
     > "$drive_c/norvexa/mappak.ini"
 # A second folder sends its jobs' bytes unchanged (the spooler's RAW data type).
 printf '[mappa2]\r\nutvonal=C:\\IRODA\\NYERS\r\nnyers=igen\r\n' >> "$drive_c/norvexa/mappak.ini"
+# A third names its printer (the queue, by the name Windows lists) and Letter paper.
+printf '[mappa3]\r\nutvonal=C:\\IRODA\\LEVEL\r\nnyomtato=norvexa-test\r\npapir=Letter\r\n' >> "$drive_c/norvexa/mappak.ini"
 wine explorer /desktop=norvexa,1024x768 "$out/bin/norvexa.exe" >> "$log" 2>&1 &
 wait_for '[[ -f $drive_c/norvexa/NORVEXA.AKT ]]' 300 || fail "the service wrote no presence marker"
 [[ $(stat -c %s "$drive_c/norvexa/CONFIG.DTA") == 28 ]] || fail "the service wrote no 28-byte settings file"
@@ -179,6 +181,18 @@ cmp -s "$raw_doc" "$out/raw-job.prn" || fail "the raw job reached the queue chan
 sleep 4
 [[ $(compgen -G "$cups/spool/d*" | wc -l) == 3 ]] || fail "the raw job was printed more than once"
 say "service: a raw folder's job reached the queue byte for byte, once (the spooler's RAW data type)"
+# A job in the folder with its own printer and paper: printed there once, on Letter.
+printf '\033@LETTER-JOB\r\n\014' > "$drive_c/IRODA/level.tmp"
+mv "$drive_c/IRODA/level.tmp" "$drive_c/IRODA/LEVEL/L.PRN"
+wait_for '[[ ! -e $drive_c/IRODA/LEVEL/L.PRN ]]' 200 || fail "the routed folder's job was not taken"
+wait_for '[[ $(compgen -G "$cups/spool/d*" | wc -l) -ge 4 ]]' 200 || fail "the routed job did not reach its printer"
+letter_doc=$(compgen -G "$cups/spool/d*" | sort | tail -1)
+ps2pdf "$letter_doc" "$out/service-letter.pdf"
+pdfinfo "$out/service-letter.pdf" | grep -q "612 x 792" ||
+    fail "the routed job is not on Letter: $(pdfinfo "$out/service-letter.pdf" | grep 'Page size')"
+sleep 4
+[[ $(compgen -G "$cups/spool/d*" | wc -l) == 4 ]] || fail "the routed job was printed more than once"
+say "service: a folder's job on its own printer (named as Windows lists it) and paper (Letter), once"
 # The exit button (Alt+P, "&Program befejezése").
 xdotool key alt+p
 wait_for '[[ ! -e $drive_c/norvexa/NORVEXA.AKT ]]' 100 || fail "the exit button left the presence marker"

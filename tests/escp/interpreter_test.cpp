@@ -168,6 +168,11 @@ TEST(EscpVertical, APageLongerThanTheSheetIsFittedOntoOneSheetAndAFullPageFeedsN
     const Outcome moved = interpret("\x1b" "C\x00\x1e\x1b(V\x02\x00\x18\x15\x1b" "C\x0aX");
     ASSERT_EQ(moved.letters().size(), 1u);
     EXPECT_LT(moved.letters()[0].y, a4Foot);
+    // A box character's height, the line spacing (ESC A 255: 4.25"), ends at the
+    // sheet's foot: its line at 11.5" reaches no further.
+    const Outcome tall = interpret("\x1b" "A\xff\x1b(V\x02\x00\x2c\x10\xb3");
+    ASSERT_FALSE(tall.out.page.lines().empty());
+    for (const auto& l : tall.out.page.lines()) EXPECT_LE(std::max(l.y1, l.y2), a4Foot);
 }
 
 TEST(EscpHorizontal, PitchesMarginsAndPositions) {
