@@ -285,6 +285,8 @@ void TFigyeltMappak::ProbaoldalClick() {
 }
 
 void TFigyeltMappak::OkGombClick() {
+    // An offset that cannot be taken keeps the window open: nothing typed is lost.
+    if (!offsetValid()) return;
     // A folder typed in but not added yet is what the user means to add.
     const nx::WatchedFolder typed = edited();
     if (!typed.path.empty() && Lista->currentRow() < 0 &&
