@@ -15,17 +15,16 @@ escp::Options escpOptionsOf(const WatchedFolder& folder) {
     return o;
 }
 
-// The sheet a folder's jobs are laid out on: its paper, moved by its offset.
-Sheet sheetOf(const WatchedFolder& folder) {
-    return {paperNamed(folder.paper).value_or(kA4), sheetUnitsOfMillimetres(folder.offsetX),
-            sheetUnitsOfMillimetres(folder.offsetY)};
-}
-
 IoError failureAt(const std::string& path, int code) {
     return IoError(code, path + ": " + withFullStop(ioMessage(code)));
 }
 
 }  // namespace
+
+Sheet sheetOf(const WatchedFolder& folder) {
+    return {paperNamed(folder.paper).value_or(kA4), sheetUnitsOfMillimetres(folder.offsetX),
+            sheetUnitsOfMillimetres(folder.offsetY)};
+}
 
 std::unique_ptr<Document> openDocument(FileSystem& fs, const std::string& path, const JobOrigin& origin,
                                        PrintSettings settings) {

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "formats/open.h"
 #include "forms/MainPanel.h"
 #include "forms/WindowKit.h"
 #include "intake/paths.h"
@@ -278,9 +279,7 @@ void TFigyeltMappak::ProbaoldalClick() {
     const std::string line = "Mappa: " + (f.path.empty() ? std::string("-") : f.path) + "   Nyomtató: " +
                              (f.printer.empty() ? std::string("a szolgáltatás nyomtatója") : f.printer) +
                              "   Papír: " + f.paper + "   Eltolás: " + nx::formatOffset(f.offsetX, f.offsetY) + " mm";
-    const nx::Sheet sheet{nx::paperNamed(f.paper).value_or(nx::kA4), nx::sheetUnitsOfMillimetres(f.offsetX),
-                          nx::sheetUnitsOfMillimetres(f.offsetY)};
-    nx::CalibrationPage page(g_.fs, sheet, line, f.raw ? std::string(nx::paths::kCalibrationPage) : std::string());
+    nx::CalibrationPage page(g_.fs, nx::sheetOf(f), line, f.raw ? std::string(nx::paths::kCalibrationPage) : std::string());
     g_.Nyomtat->Kikuldes(page, nullptr, nx::routeOf(f));
 }
 
