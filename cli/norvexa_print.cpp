@@ -107,10 +107,7 @@ struct Options {
     // --escp: JOB is read as a watched folder's job with these keys (--pins is its
     // tipus, --codepage its kodlap).
     std::optional<nx::WatchedFolder> folderKeys;
-    int pins = 24;
-    int codePage = 437;
-    std::string paper = "A4";
-    double offsetX = 0, offsetY = 0;
+    nx::WatchedFolder keys;  // what --pins, --codepage, --paper and --offset say
     bool lineFormatOnly = false;  // an option of the seven programs' jobs was given
     bool raw = false;             // JOB's bytes to the printer unchanged
 };
@@ -171,24 +168,24 @@ void parseOption(const std::vector<std::string>& args, std::size_t& i, Options& 
     } else if (a == "--pins") {
         const std::string& v = value();
         if (v != "9" && v != "24") throw UsageError{"--pins needs 9 or 24: " + v};
-        o.pins = v == "9" ? 9 : 24;
+        o.keys.pins = v == "9" ? 9 : 24;
     } else if (a == "--codepage") {
         const std::string& v = value();
         int n = 0;
         if (!parseInt(v, n) || !nx::isJobCodePage(n)) throw UsageError{"--codepage needs 437, 850 or 852: " + v};
-        o.codePage = n;
+        o.keys.codePage = n;
     } else if (a == "--raw") {
         o.raw = true;
     } else if (a == "--paper") {
         const std::string& v = value();
         const auto paper = nx::paperNamed(v);
         if (!paper) throw UsageError{"--paper needs A4, A5, Letter or Legal: " + v};
-        o.paper = std::string(nx::paperName(*paper));
+        o.keys.paper = std::string(nx::paperName(*paper));
     } else if (a == "--offset") {
         const std::string& v = value();
         const auto offset = nx::parseOffset(v);
         if (!offset) throw UsageError{"--offset needs X,Y in millimetres, each from -50 to 50: " + v};
-        std::tie(o.offsetX, o.offsetY) = *offset;
+        std::tie(o.keys.offsetX, o.keys.offsetY) = *offset;
     } else if (a == "--dpi") {
         const std::string& v = value();
         if (!parseInt(v, o.dpi) || o.dpi < 1 || o.dpi > 9600)
@@ -244,13 +241,7 @@ Options parse(const std::vector<std::string>& args) {
                          "--variable-line-height and --landscape"};
     if (o.raw && (o.action != Action::Printer || o.folderKeys || o.lineFormatOnly))
         throw UsageError{"--raw goes with --printer only"};
-    if (o.folderKeys) {
-        o.folderKeys->pins = o.pins;
-        o.folderKeys->codePage = o.codePage;
-        o.folderKeys->paper = o.paper;
-        o.folderKeys->offsetX = o.offsetX;
-        o.folderKeys->offsetY = o.offsetY;
-    }
+    if (o.folderKeys) o.folderKeys = o.keys;
     return o;
 }
 

@@ -23,7 +23,6 @@ namespace {
 
 const int kPins[] = {24, 9};
 const int kCodePages[] = {437, 850, 852};
-const std::string_view kPapers[] = {"A4", "A5", "Letter", "Legal"};
 
 QString u8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -99,7 +98,7 @@ void TFigyeltMappak::createControls() {
     LabelPapir = label(QStringLiteral("Papí&r:"), 262, 280, 80);
     Papir = new QComboBox(this);
     Papir->setGeometry(262, 296, 80, 21);
-    for (std::string_view name : kPapers) Papir->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    for (std::string_view name : nx::kPaperNames) Papir->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     LabelPapir->setBuddy(Papir);
     LabelJobbra = label(QStringLiteral("Eltolás &jobbra (mm):"), 8, 326, 150);
     Jobbra = new QLineEdit(QStringLiteral("0"), this);

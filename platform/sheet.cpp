@@ -3,14 +3,12 @@
 #include <array>
 #include <cctype>
 #include <cmath>
-#include <utility>
 
 namespace nx {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, PaperSize>, 4> kPapers = {{
-    {"A4", kA4}, {"A5", kA5}, {"Letter", kLetter}, {"Legal", kLegal}}};
+constexpr std::array<PaperSize, 4> kPapers = {kA4, kA5, kLetter, kLegal};  // as kPaperNames
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -23,15 +21,15 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::optional<PaperSize> paperNamed(std::string_view name) {
-    for (const auto& [n, size] : kPapers)
-        if (sameIgnoringCase(n, name)) return size;
+    for (std::size_t i = 0; i < kPapers.size(); ++i)
+        if (sameIgnoringCase(kPaperNames[i], name)) return kPapers[i];
     return std::nullopt;
 }
 
 std::string_view paperName(const PaperSize& paper) {
-    for (const auto& [n, size] : kPapers)
-        if (size == paper) return n;
-    return kPapers[0].first;
+    for (std::size_t i = 0; i < kPapers.size(); ++i)
+        if (kPapers[i] == paper) return kPaperNames[i];
+    return kPaperNames[0];
 }
 
 std::int64_t sheetUnitsOfMillimetres(double mm) {

@@ -33,6 +33,8 @@ inline constexpr PaperSize kLegal = {kSheetUnitsPerInch * 17 / 2, kSheetUnitsPer
 std::optional<PaperSize> paperNamed(std::string_view name);
 // The name of one of those papers ("A4" for any other).
 std::string_view paperName(const PaperSize& paper);
+// Their names, in the order a list offers them.
+inline constexpr std::string_view kPaperNames[] = {"A4", "A5", "Letter", "Legal"};
 
 // Millimetres as sheet units, rounded.
 std::int64_t sheetUnitsOfMillimetres(double mm);
