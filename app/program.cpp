@@ -6,6 +6,7 @@
 #include "app/activation.h"
 #include "app/dispatcher.h"
 #include "forms/MailKuldoFormUnit.h"
+#include "forms/NotificationArea.h"
 #include "forms/NyomtUnit.h"
 #include "forms/Nyomtato.h"
 #include "mail/provider_name.h"
@@ -31,6 +32,7 @@ struct Program::Impl {
     std::unique_ptr<TNyomtat> main;
     std::unique_ptr<TNyomt> preview;
     std::unique_ptr<TMailKuldoForm> mail;
+    std::unique_ptr<NotificationArea> tray;
 };
 
 Program::Program(nx::DriveTable drives, nx::qt::DialogService& dialogs, const std::string& argv0)
@@ -58,10 +60,27 @@ Program::Program(nx::DriveTable drives, nx::qt::DialogService& dialogs, const st
     impl_->tracker.track(main, [main] { main->FormActivate(main); });
     impl_->tracker.track(preview, [preview] { preview->FormActivate(preview); });
     impl_->tracker.track(mail, [mail] { mail->FormActivate(mail); });
+
+    // The notification area, where the desktop has one.
+    if (NotificationArea::available()) {
+        nx::qt::Dispatcher& dispatcher = impl_->dispatcher;
+        impl_->tray = std::make_unique<NotificationArea>(NotificationArea::Actions{
+            [main] {
+                main->showNormal();
+                main->raise();
+                main->activateWindow();
+            },
+            [main, &dispatcher] { dispatcher.run([main] { main->ElozmenyekGombClick(main); }); },
+            [main, &dispatcher] { dispatcher.run([main] { main->KilepesGombClick(main); }); },
+        });
+        g.tray = impl_->tray.get();
+    }
 }
 
 Program::~Program() {
     Globals& g = impl_->g;
+    g.tray = nullptr;
+    impl_->tray.reset();
     impl_->mail.reset();
     g.MailKuldoForm = nullptr;
     impl_->preview.reset();
@@ -74,6 +93,7 @@ Globals& Program::globals() { return impl_->g; }
 TNyomtat& Program::mainWindow() { return *impl_->main; }
 TNyomt& Program::previewWindow() { return *impl_->preview; }
 TMailKuldoForm& Program::mailWindow() { return *impl_->mail; }
+NotificationArea* Program::notificationArea() { return impl_->tray.get(); }
 bool Program::terminationRequested() const { return impl_->services.terminationRequested(); }
 const std::string& Program::title() const { return impl_->services.title(); }
 ActivationTracker& Program::tracker() { return impl_->tracker; }

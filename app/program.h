@@ -11,6 +11,7 @@
 
 class QWidget;
 class TNyomtat;
+class NotificationArea;
 
 namespace nx::app {
 
@@ -26,6 +27,8 @@ public:
     TNyomtat& mainWindow();
     TNyomt& previewWindow();
     TMailKuldoForm& mailWindow();
+    // The icon in the notification area; null where the desktop has none.
+    NotificationArea* notificationArea();
     bool terminationRequested() const;
     const std::string& title() const;
     ActivationTracker& tracker();

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "formats/open.h"
+#include "intake/history.h"
 #include "intake/paths.h"
 #include "intake/settings.h"
 #include "platform/cp1250_utf8.h"
@@ -90,6 +91,11 @@ constexpr const char* kUsage =
     "chooses it (the last --drive-c, else $NORVEXA_DRIVE_C, else the default), then\n"
     "the service's and the host programs' directories on it, one per line.\n"
     "\n"
+    "norvexa-print --history [--drive-c DIR] lists the service's job history, oldest\n"
+    "first, one job a line, its fields parted by tabs: time (local, ISO 8601), source,\n"
+    "format (line or escp), pages, printer (or preview), result (printed, shown or\n"
+    "failed: MESSAGE) and the host path of the job's kept copy (- when it is gone).\n"
+    "\n"
     "Exit status: 0 done, 1 input/output error, 2 bad arguments.\n";
 
 enum class Action { None, Convert, Pdf, Printer, Png, Text, Trace };
@@ -125,6 +131,37 @@ int printDriveLayout(int argc, char** argv) {
     for (std::string_view dir : nx::paths::kHostDirs)
         std::printf("%.*s\n", static_cast<int>(dir.size()), dir.data());
     return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// The job history the service keeps on drive C, oldest first.
+constexpr std::string_view kHistory = "--history";
+
+int printHistory(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == kHistory) continue;
+        if (a == "--drive-c" && i + 1 < argc) {
+            ++i;
+            continue;
+        }
+        if (a.substr(0, 10) == "--drive-c=") continue;
+        std::fprintf(stderr, "norvexa-print: --history takes only --drive-c DIR: %s\n\n%s", argv[i], kUsage);
+        return 2;
+    }
+    nx::FileSystem fs{nx::DriveTable::fromCommandLine(argc, argv)};
+    nx::JobHistory history(fs);
+    const std::vector<nx::HistoryEntry> entries = history.entries();
+    if (const std::string problem = history.problem(); !problem.empty()) {
+        std::fprintf(stderr, "norvexa-print: %s\n", problem.c_str());
+        return 1;
+    }
+    for (const nx::HistoryEntry& e : entries) {
+        const std::string copy = history.copyPath(e);
+        std::printf("%s\t%s\t%s\t%d\t%s\t%s\t%s\n", nx::localIsoTime(e.time).c_str(), e.source.c_str(),
+                    e.format.c_str(), e.pages, e.printer.empty() ? "preview" : e.printer.c_str(),
+                    nx::resultText(e).c_str(), copy.empty() ? "-" : fs.hostPath(copy).c_str());
+    }
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
 struct UsageError {
@@ -543,6 +580,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (a == kDriveLayout) return printDriveLayout(argc, argv);
+        if (a == kHistory) return printHistory(argc, argv);
     }
     Options options;
     try {

@@ -10,6 +10,7 @@
 
 #include "intake/settings.h"
 #include "intake/cycle.h"
+#include "intake/history.h"
 #include "platform/files.h"
 #include "platform/qt/dialog_service.h"
 #include "forms/services.h"
@@ -17,6 +18,8 @@
 class MainPanel;
 class TNyomt;
 class TMailKuldoForm;
+class NotificationArea;
+class TElozmenyek;
 
 struct Globals {
     Globals(nx::FileSystem& fileSystem, nx::qt::DialogService& dialogService,
@@ -25,7 +28,8 @@ struct Globals {
           dialogs(dialogService),
           services(appServices),
           dispatcher(handlerDispatcher),
-          cycle(fileSystem) {}
+          cycle(fileSystem),
+          history(fileSystem) {}
 
     nx::FileSystem& fs;
     nx::qt::DialogService& dialogs;
@@ -38,6 +42,8 @@ struct Globals {
     std::string currentJobPath;
     // The job's life: which job is taken, printed or shown, and when its file goes.
     nx::JobCycle cycle;
+    // Every job taken, what became of it, and its bytes for printing it again.
+    nx::JobHistory history;
 
     // The application's current printer, set by the printer setup dialog.
     std::unique_ptr<QPrinter> currentPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -46,4 +52,8 @@ struct Globals {
     MainPanel* Nyomtat = nullptr;
     TNyomt* Nyomt = nullptr;
     TMailKuldoForm* MailKuldoForm = nullptr;
+    // The service's icon in the desktop's notification area; none where it has none.
+    NotificationArea* tray = nullptr;
+    // The "Előzmények" window, once the main window has opened it.
+    TElozmenyek* Elozmenyek = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <set>
+#include <string>
 #include <string_view>
 
 #include "intake/folders.h"
@@ -19,9 +20,9 @@ public:
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     virtual void armWatch() = 0;
     // Prints the job as one print job (with `pages`, only those pages) on the
-    // current printer, or where `route` sends it; an input/output error aborts the
-    // job and reaches the caller.
-    virtual void Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
+    // current printer, or where `route` sends it, and returns the printer's name; an
+    // input/output error aborts the job and reaches the caller.
+    virtual std::string Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
                           const nx::JobRoute& route = {}) = 0;
     // The state of "Változó sormagasság".
     virtual bool variableLineHeight() const = 0;

@@ -98,6 +98,9 @@ public:
     // The file the window shows and works on (navigation, last page, print).
     const std::string& shownFile() const { return shownFile_; }
 
+    // The pages the printer output makes of the shown job.
+    int pageCount();
+
     // The window's size at creation on a screen of `screen` pixels.
     static QSize creationSize(QSize screen);
     // "Ez a <n>. oldal".
@@ -126,8 +129,6 @@ private:
     void setDocument(const std::string& path, const nx::JobOrigin& origin);
     // The shown job (before any, the file shown so far as a job of the seven paths).
     nx::Document& shown();
-    // The pages the printer output makes of the shown job.
-    int pageCount();
     // The shown job into a PDF at the DOS or host path `path`; with `report`, a failure
     // is shown as "<shownPath> IO hiba: <code>". True when written.
     bool writePdf(const std::string& path, const QString& shownPath, bool report);

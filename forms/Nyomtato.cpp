@@ -1,6 +1,7 @@
 #include "forms/Nyomtato.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFocusEvent>
@@ -16,7 +17,10 @@
 #include <climits>
 #include <optional>
 
+#include "formats/kept.h"
+#include "forms/Elozmenyek.h"
 #include "forms/FigyeltMappak.h"
+#include "forms/NotificationArea.h"
 #include "forms/NyomtUnit.h"
 #include "forms/WindowKit.h"
 #include "intake/intconv.h"
@@ -104,6 +108,8 @@ void TNyomtat::createControls() {
     MappakGomb = button("&Mapp\xe1k...", 120, 324, 57, 21);
     // Reached by its access key and the mouse; the Tab key's path stays the window's own.
     MappakGomb->setFocusPolicy(Qt::ClickFocus);
+    ElozmenyekGomb = button("&El\xf5zm\xe9nyek...", 124, 422, 67, 21);
+    ElozmenyekGomb->setFocusPolicy(Qt::ClickFocus);
 }
 
 void TNyomtat::fitCaptions() {
@@ -121,6 +127,11 @@ void TNyomtat::fitCaptions() {
     const int x = std::max(MappakGomb->x(), AzonnalNyomtat->geometry().right() + 4);
     MappakGomb->setGeometry(x, MappakGomb->y(), std::min(MappakGomb->width(), right - x),
                             MappakGomb->height());
+    // The history button by the same rule, to the right of the version line.
+    nx::qt::fitWidth(ElozmenyekGomb);
+    const int hx = std::max(ElozmenyekGomb->x(), StaticText2->geometry().right() + 4);
+    ElozmenyekGomb->setGeometry(hx, ElozmenyekGomb->y(), std::min(ElozmenyekGomb->width(), right - hx),
+                                ElozmenyekGomb->height());
 }
 
 void TNyomtat::setTabPath() {
@@ -146,6 +157,7 @@ void TNyomtat::connectHandlers() {
             dispatch(&TNyomtat::LegutobbiNyGombClick));
     connect(Timer1, &QTimer::timeout, this, dispatch(&TNyomtat::Figyeles));
     connect(MappakGomb, &QPushButton::clicked, this, dispatch(&TNyomtat::MappakGombClick));
+    connect(ElozmenyekGomb, &QPushButton::clicked, this, dispatch(&TNyomtat::ElozmenyekGombClick));
     // The user's change of the box is stored at once, so the next activation keeps it.
     connect(ValtozoSormagassag, &QCheckBox::toggled, this, [this](bool on) {
         if ((g_.settings.variableLineHeight != 0) != on)
@@ -155,6 +167,8 @@ void TNyomtat::connectHandlers() {
 
 TNyomtat::~TNyomtat() {
     Timer1->stop();
+    g_.Elozmenyek = nullptr;
+    historyWindow_.reset();
     for (QLineEdit* e : {MaskEdit1, MaskEdit2, Edit1, Edit2, Edit3, Edit4}) e->removeEventFilter(this);
     g_.dispatcher.run([this] { FormDestroy(this); });
 }
@@ -226,6 +240,19 @@ void TNyomtat::MappakGombClick(QObject*) {
     window.exec();
 }
 
+void TNyomtat::ElozmenyekGombClick(QObject*) {
+    // A window of its own beside the main window: the preview it opens and the
+    // printing it starts go on while it is shown.
+    if (!historyWindow_) {
+        historyWindow_ = std::make_unique<TElozmenyek>(g_, this);
+        g_.Elozmenyek = historyWindow_.get();
+    }
+    historyWindow_->refresh();
+    historyWindow_->show();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) historyWindow_->raise();
+    historyWindow_->activateWindow();
+}
+
 void TNyomtat::MaskEdit1Exit(QObject*) {
     g_.settings.leftMargin = nx::textToInteger(nx::qt::toCp1250(MaskEdit1->text()));
 }
@@ -267,7 +294,7 @@ void TNyomtat::armWatch() {
     Timer1->start();
 }
 
-void TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, const nx::JobRoute& route) {
+std::string TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, const nx::JobRoute& route) {
     // The route's own printer, where it names one that the system lists.
     QPrinter* target = g_.currentPrinter.get();
     std::unique_ptr<QPrinter> own;
@@ -287,7 +314,7 @@ void TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, const nx:
         const QString why = nx::qt::sendRaw(target->printerName(), QString::fromStdString(g_.fs.hostPath(job.file())),
                                             QString::fromUtf8(nx::cp1250ToUtf8(nx::kPrintJobTitle)));
         if (!why.isEmpty()) throw nx::IoError(nx::kDeviceWriteFault, nx::utf8ToCp1250(why.toStdString()));
-        return;
+        return target->printerName().toStdString();
     }
     const nx::qt::SheetOnPrinter sheet(*target, job.sheet());
     nx::qt::QtPrintJob printer(*target);
@@ -302,6 +329,8 @@ void TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, const nx:
         g_.services.requestTermination();
         throw;
     }
+    if (target->outputFormat() == QPrinter::PdfFormat) return target->outputFileName().toStdString();
+    return target->printerName().toStdString();
 }
 
 std::unique_ptr<nx::Document> TNyomtat::takenJob(const nx::JobCycle::Decision& next) {
@@ -309,11 +338,47 @@ std::unique_ptr<nx::Document> TNyomtat::takenJob(const nx::JobCycle::Decision& n
                             {g_.settings, [this] { return ValtozoSormagassag->isChecked(); }});
 }
 
+void TNyomtat::printTaken(const nx::JobCycle::Decision& next) {
+    // The copy is kept before the job file is released.
+    nx::HistoryEntry entry = nx::takenEntry(g_.history, next.job, next.folder, next.checksum);
+    try {
+        const std::unique_ptr<nx::Document> job = takenJob(next);
+        entry.printer = Kikuldes(*job, nullptr, nx::routeOf(next.folder));
+        nx::NoProgress counting;
+        entry.pages = job->pageCount(counting);
+    } catch (...) {
+        entry.result = nx::HistoryEntry::Result::Failed;
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            entry.message = nx::cp1250ToUtf8(e.what());
+        } catch (...) {
+        }
+        recordJob(g_, std::move(entry));
+        if (!next.folder) throw;  // the job stays for the next run; told by the handler
+        // Kept in its folder and set aside until it (or the folders file) changes;
+        // the error is told once by the handler's box, naming the job, and the watch
+        // goes on.
+        g_.cycle.printFailed();
+        Label1->setText(cp("Figyel\xe9s..."));
+        armWatch();
+        try {
+            throw;
+        } catch (const nx::IoError& e) {
+            throw nx::IoError(e.code(), nx::utf8ToCp1250(next.job) + ": " + e.what());
+        }
+    }
+    g_.cycle.printed();
+    entry.result = nx::HistoryEntry::Result::Printed;
+    recordJob(g_, std::move(entry));
+}
+
 bool TNyomtat::variableLineHeight() const { return ValtozoSormagassag->isChecked(); }
 
 void TNyomtat::Figyeles(QObject*) {
     Timer1->stop();
     setStatus(cp("Figyel\xe9s..."));
+    if (g_.tray) g_.tray->setPrinter(g_.currentPrinter->printerName());
     // What is wrong in the watched folders' file is told once per version of it; the
     // other folders and the seven job paths go on.
     for (const std::string& problem : g_.cycle.refreshFolders())
@@ -327,7 +392,11 @@ void TNyomtat::Figyeles(QObject*) {
     nx::qt::BarProgress progress(*ProgressBar1);
     const nx::JobCycle::Decision next = g_.cycle.take(AzonnalNyomtat->isChecked(), progress);
     switch (next.step) {
-        case nx::JobCycle::Step::Failed:
+        case nx::JobCycle::Step::Failed: {
+            nx::HistoryEntry entry = nx::takenEntry(g_.history, next.job, next.folder, std::nullopt);
+            entry.result = nx::HistoryEntry::Result::Failed;
+            entry.message = nx::cp1250ToUtf8(nx::withFullStop(nx::ioMessage(next.code)));
+            recordJob(g_, std::move(entry));
             if (next.folder) {
                 // A watched folder's job: told once, left in its folder, and the
                 // watch goes on with the others.
@@ -340,32 +409,19 @@ void TNyomtat::Figyeles(QObject*) {
             g_.services.requestTermination();
             g_.services.errorBox(nx::withFullStop(nx::ioMessage(next.code)));
             return;
-        case nx::JobCycle::Step::Show:
+        }
+        case nx::JobCycle::Step::Show: {
             setStatus(cp("Megjelen\xedt\xe9s..."));
+            nx::HistoryEntry entry = nx::takenEntry(g_.history, next.job, next.folder, next.checksum);
             g_.Nyomt->openJob(next.file, {next.folder, {}});
+            entry.pages = g_.Nyomt->pageCount();
+            entry.result = nx::HistoryEntry::Result::Shown;
+            recordJob(g_, std::move(entry));
             return;
+        }
         case nx::JobCycle::Step::Print:
             setStatus(cp("Nyomtat\xe1s..."));
-            if (next.folder) {
-                try {
-                    Kikuldes(*takenJob(next), nullptr, nx::routeOf(next.folder));
-                } catch (...) {
-                    // Kept in its folder and set aside until it (or the folders file)
-                    // changes; the error is told once by the handler's box, naming the
-                    // job, and the watch goes on.
-                    g_.cycle.printFailed();
-                    Label1->setText(cp("Figyel\xe9s..."));
-                    armWatch();
-                    try {
-                        throw;
-                    } catch (const nx::IoError& e) {
-                        throw nx::IoError(e.code(), nx::utf8ToCp1250(next.job) + ": " + e.what());
-                    }
-                }
-            } else {
-                Kikuldes(*takenJob(next));
-            }
-            g_.cycle.printed();
+            printTaken(next);
             break;
         case nx::JobCycle::Step::Nothing:
         case nx::JobCycle::Step::Wait:

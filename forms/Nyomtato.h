@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class TElozmenyek;
 
 class TNyomtat : public QWidget, public MainPanel {
     Q_OBJECT
@@ -46,6 +48,8 @@ public:
     QTimer* Timer1;        // the watch timer, used as a one-shot
     // Beyond the window's design: opens "Figyelt mappák", beside "Azonnal nyomtat".
     QPushButton* MappakGomb;
+    // Beyond the window's design: opens "Előzmények", beside the version line.
+    QPushButton* ElozmenyekGomb;
 
     // Event handlers (each runs through the dispatcher).
     void FormCreate(QObject* sender);
@@ -55,6 +59,7 @@ public:
     void KilepesGombClick(QObject* sender);
     void LegutobbiNyGombClick(QObject* sender);
     void MappakGombClick(QObject* sender);
+    void ElozmenyekGombClick(QObject* sender);
     void MaskEdit1Exit(QObject* sender);
     void MaskEdit2Exit(QObject* sender);
     void Edit1Exit(QObject* sender);
@@ -69,8 +74,9 @@ public:
     // Fills the six boxes and the check box from the settings record.
     void BetuKiir();
     // Prints the job as one print job on the current printer, or where `route`
-    // sends it; an input/output error aborts the job and reaches the caller.
-    void Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
+    // sends it, and returns the printer's name; an input/output error aborts the job
+    // and reaches the caller.
+    std::string Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
                   const nx::JobRoute& route = {}) override;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     void armWatch() override;
@@ -96,6 +102,10 @@ private:
 
     // The job the cycle took, opened as its origin says.
     std::unique_ptr<nx::Document> takenJob(const nx::JobCycle::Decision& next);
+    // The cycle's job printed, its route's printer or the service's; kept in the
+    // history with what became of it.
+    void printTaken(const nx::JobCycle::Decision& next);
+    std::unique_ptr<TElozmenyek> historyWindow_;
     void boxExit(QObject* box);
     void boxKeyPress(QObject* box, char key);
     Globals& g_;

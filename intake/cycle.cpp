@@ -44,8 +44,9 @@ JobCycle::Decision JobCycle::take(bool printAtOnce, Progress& progress) {
     }
     const bool print = folder ? !folder->preview : printAtOnce;
     const Step step = print ? Step::Print : Step::Show;
+    const std::uint64_t checksum = job.copied.checksum;
     hold(std::move(job), step, copy, folder.has_value());
-    return {step, 0, path, std::string(copy), folder};
+    return {step, 0, path, std::string(copy), folder, checksum};
 }
 
 void JobCycle::hold(TakenJob job, Step step, std::string_view copy, bool fromFolder) {

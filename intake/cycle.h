@@ -14,6 +14,7 @@
 // set aside until it changes, and the cycle goes on.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,9 @@ public:
         std::string file;  // the working copy to print or show
         // A watched folder's job: its ESC/P settings. Nothing for the seven job paths.
         std::optional<WatchedFolder> folder;
+        // FNV-1a of the job's bytes as taken (Print, Show): a later copy of the job
+        // file is the job that was taken only when it has the same.
+        std::uint64_t checksum = 0;
     };
 
     explicit JobCycle(FileSystem& fs, JobWatch::Candidates candidates = paths::kJobCandidates)

@@ -60,5 +60,8 @@ inline constexpr std::string_view kMailPdfUpper = "C:\\NORVEXA\\KULDES.PDF";
 inline constexpr std::string_view kDefaultPdf = "C:\\norvexa\\eredmeny.pdf";
 inline constexpr std::string_view kSenderData = "C:\\Norvexa\\sajattxt.txt";
 inline constexpr std::string_view kServiceDir = "c:\\norvexa";
+// A kept job of the seven programs, converted for the preview and for a new print.
+inline constexpr std::string_view kHistoryShown = "c:\\norvexa\\elozm1.txt";
+inline constexpr std::string_view kHistoryReprint = "c:\\norvexa\\elozm2.txt";
 
 }  // namespace nx::paths

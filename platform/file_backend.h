@@ -82,6 +82,8 @@ public:
     // Puts the file `from` in the place of `to` in one step: `to` is the old file or
     // the new one whole, never something between (both in the same directory).
     virtual ResultCode replace(const std::string& from, const std::string& to) = 0;
+    // Creates the directory `hostDir` (not its parents); one that exists is kOk.
+    virtual ResultCode createDirectory(const std::string& hostDir) = 0;
     virtual Clock& clock() = 0;
 };
 

@@ -27,6 +27,7 @@ const char* fileOpName(FileOp op) {
         case FileOp::Probe: return "probe";
         case FileOp::List: return "list";
         case FileOp::Replace: return "replace";
+        case FileOp::MakeDir: return "mkdir";
     }
     return "?";
 }
@@ -58,6 +59,12 @@ ResultCode FileSystem::replace(std::string_view from, std::string_view to) {
     const std::string hostTo = hostPath(to);
     if (const ResultCode f = fault(FileOp::Replace, hostTo)) return f;
     return backend_.replace(hostFrom, hostTo);
+}
+
+ResultCode FileSystem::makeDirectory(std::string_view dosDir) {
+    const std::string host = hostPath(dosDir);
+    if (const ResultCode f = fault(FileOp::MakeDir, host)) return f;
+    return backend_.createDirectory(host);
 }
 
 // ---------------------------------------------------------------- handle core

@@ -20,7 +20,7 @@
 namespace nx {
 
 // File operations that a fault plan can make fail (see FaultHook).
-enum class FileOp { Open, Create, Read, Write, Eof, Size, Position, Seek, Close, Delete, Probe, List, Replace };
+enum class FileOp { Open, Create, Read, Write, Eof, Size, Position, Seek, Close, Delete, Probe, List, Replace, MakeDir };
 const char* fileOpName(FileOp op);
 
 // Test seam: consulted before every file operation. A non-zero return makes that
@@ -57,6 +57,8 @@ public:
     ResultCode listFiles(std::string_view dosDir, std::vector<DirEntry>& out);
     // The file `from` takes the place of `to` whole (see FileBackend::replace).
     ResultCode replace(std::string_view from, std::string_view to);
+    // Creates the directory (its parent must exist); one that exists already is kOk.
+    ResultCode makeDirectory(std::string_view dosDir);
 
     void setFaultHook(FaultHook* hook) { hook_ = hook; }
     ResultCode fault(FileOp op, const std::string& hostPath) const {

@@ -202,6 +202,14 @@ ResultCode MemoryBackend::listFiles(const std::string& dir, std::vector<DirEntry
     return kOk;
 }
 
+ResultCode MemoryBackend::createDirectory(const std::string& dir) {
+    if (files_.count(dir)) return kAccessDenied;
+    if (dirs_.count(dir)) return kOk;
+    if (!dirs_.count(parentOf(dir))) return kPathNotFound;
+    dirs_.insert(dir);
+    return kOk;
+}
+
 ResultCode MemoryBackend::replace(const std::string& from, const std::string& to) {
     const auto it = files_.find(from);
     if (it == files_.end()) return missing(from);

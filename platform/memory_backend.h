@@ -46,6 +46,7 @@ public:
     ResultCode erase(const std::string& path) override;
     ResultCode probe(const std::string& path, FileProbe& out) override;
     ResultCode listFiles(const std::string& dir, std::vector<DirEntry>& out) override;
+    ResultCode createDirectory(const std::string& dir) override;
     ResultCode replace(const std::string& from, const std::string& to) override;
     Clock& clock() override { return clock_; }
 

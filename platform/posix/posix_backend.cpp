@@ -185,6 +185,13 @@ public:
         return kOk;
     }
 
+    ResultCode createDirectory(const std::string& dir) override {
+        if (::mkdir(dir.c_str(), 0777) == 0) return kOk;
+        struct stat st {};
+        if (errno == EEXIST && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return kOk;
+        return resultFromErrno(errno, dir + "/");
+    }
+
     Clock& clock() override { return clock_; }
 
 private:

@@ -243,6 +243,16 @@ public:
         return kOk;
     }
 
+    ResultCode createDirectory(const std::string& dir) override {
+        if (CreateDirectoryW(wide(dir).c_str(), nullptr)) return kOk;
+        if (GetLastError() == ERROR_ALREADY_EXISTS) {
+            const DWORD attributes = GetFileAttributesW(wide(dir).c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return kOk;
+            return kAccessDenied;
+        }
+        return lastResult();
+    }
+
     Clock& clock() override { return clock_; }
 
 private:

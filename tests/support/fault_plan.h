@@ -22,7 +22,7 @@ inline constexpr FileOp kAllFileOps[] = {FileOp::Open,     FileOp::Create, FileO
                                          FileOp::Write,    FileOp::Eof,    FileOp::Size,
                                          FileOp::Position, FileOp::Seek,   FileOp::Close,
                                          FileOp::Delete,   FileOp::Probe,  FileOp::List,
-                                         FileOp::Replace};
+                                         FileOp::Replace,  FileOp::MakeDir};
 inline constexpr std::size_t kFileOpCount = std::size(kAllFileOps);
 
 // Case-insensitive "does the host path contain this name" (DOS names resolve
