@@ -127,9 +127,11 @@ void TElozmenyek::UjranyomtatasClick(QObject*) {
     again.message.clear();
     g_.Nyomtat->setStatus(QStringLiteral("Nyomtatás..."));
     try {
-        again.printer = g_.Nyomtat->Kikuldes(
+        const nx::Printed printed = g_.Nyomtat->Kikuldes(
             *doc, whole ? nullptr : &*choice,
             nx::reprintRoute(entry, [](const std::string& name) { return nx::qt::printerExists(u8(name)); }));
+        again.printer = printed.printer;
+        if (printed.pages > 0) again.pages = printed.pages;
     } catch (const nx::IoError& e) {
         again.result = nx::HistoryEntry::Result::Failed;
         again.message = nx::cp1250ToUtf8(e.what());

@@ -13,6 +13,15 @@
 
 class QWidget;
 
+namespace nx {
+// What a print did: the printer's name and the pages it received (0 where the
+// printer read the job's bytes itself).
+struct Printed {
+    std::string printer;
+    int pages = 0;
+};
+}  // namespace nx
+
 class MainPanel {
 public:
     // The status label, repainted at once.
@@ -20,9 +29,9 @@ public:
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     virtual void armWatch() = 0;
     // Prints the job as one print job (with `pages`, only those pages) on the
-    // current printer, or where `route` sends it, and returns the printer's name; an
+    // current printer, or where `route` sends it, and returns the printer and pages; an
     // input/output error aborts the job and reaches the caller.
-    virtual std::string Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
+    virtual nx::Printed Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
                           const nx::JobRoute& route = {}) = 0;
     // The state of "Változó sormagasság".
     virtual bool variableLineHeight() const = 0;

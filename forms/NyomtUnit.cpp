@@ -434,6 +434,15 @@ int TNyomt::pageCount() {
     return shown().pageCount(progress);
 }
 
+int TNyomt::countedPages() {
+    try {
+        nx::NoProgress counting;
+        return shown().pageCount(counting);
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
 void TNyomt::ReszletNyomtClick(QObject*) {
     QString text = QString::number(pageNumber_);
     if (!g_.dialogs.input(this, kPartCaption, kPartPrompt, text, 255)) return;

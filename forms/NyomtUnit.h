@@ -100,6 +100,9 @@ public:
 
     // The pages the printer output makes of the shown job.
     int pageCount();
+    // The same for the job history, which goes on without: 0 where they cannot be
+    // counted.
+    int countedPages();
 
     // The window's size at creation on a screen of `screen` pixels.
     static QSize creationSize(QSize screen);

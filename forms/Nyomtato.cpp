@@ -294,7 +294,7 @@ void TNyomtat::armWatch() {
     Timer1->start();
 }
 
-std::string TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, const nx::JobRoute& route) {
+nx::Printed TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, const nx::JobRoute& route) {
     // The route's own printer, where it names one that the system lists.
     QPrinter* target = g_.currentPrinter.get();
     std::unique_ptr<QPrinter> own;
@@ -314,13 +314,14 @@ std::string TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, co
         const QString why = nx::qt::sendRaw(target->printerName(), QString::fromStdString(g_.fs.hostPath(job.file())),
                                             QString::fromUtf8(nx::cp1250ToUtf8(nx::kPrintJobTitle)));
         if (!why.isEmpty()) throw nx::IoError(nx::kDeviceWriteFault, nx::utf8ToCp1250(why.toStdString()));
-        return target->printerName().toStdString();
+        return {target->printerName().toStdString(), 0};
     }
     const nx::qt::SheetOnPrinter sheet(*target, job.sheet());
     nx::qt::QtPrintJob printer(*target);
+    nx::CountedPages counted(printer);
     nx::qt::BarProgress progress(*ProgressBar1);
     try {
-        job.print(printer,
+        job.print(counted,
                   {target->resolution(), NyomtA3->isChecked(), pages, sheet.printableHeight(), sheet.printableWidth()},
                   progress);
     } catch (const nx::StreamReadError&) {
@@ -329,8 +330,8 @@ std::string TNyomtat::Kikuldes(nx::Document& job, const std::set<int>* pages, co
         g_.services.requestTermination();
         throw;
     }
-    if (target->outputFormat() == QPrinter::PdfFormat) return target->outputFileName().toStdString();
-    return target->printerName().toStdString();
+    if (target->outputFormat() == QPrinter::PdfFormat) return {target->outputFileName().toStdString(), counted.pages()};
+    return {target->printerName().toStdString(), counted.pages()};
 }
 
 std::unique_ptr<nx::Document> TNyomtat::takenJob(const nx::JobCycle::Decision& next) {
@@ -343,9 +344,17 @@ void TNyomtat::printTaken(const nx::JobCycle::Decision& next) {
     nx::HistoryEntry entry = nx::takenEntry(g_.history, next.job, next.folder, next.checksum);
     try {
         const std::unique_ptr<nx::Document> job = takenJob(next);
-        entry.printer = Kikuldes(*job, nullptr, nx::routeOf(next.folder));
-        nx::NoProgress counting;
-        entry.pages = job->pageCount(counting);
+        const nx::Printed printed = Kikuldes(*job, nullptr, nx::routeOf(next.folder));
+        entry.printer = printed.printer;
+        entry.pages = printed.pages;
+        if (printed.pages == 0) {
+            // Sent as it is: the pages the job would draw, where they can be counted.
+            try {
+                nx::NoProgress counting;
+                entry.pages = job->pageCount(counting);
+            } catch (const std::exception&) {
+            }
+        }
     } catch (...) {
         entry.result = nx::HistoryEntry::Result::Failed;
         try {
@@ -414,7 +423,7 @@ void TNyomtat::Figyeles(QObject*) {
             setStatus(cp("Megjelen\xedt\xe9s..."));
             nx::HistoryEntry entry = nx::takenEntry(g_.history, next.job, next.folder, next.checksum);
             g_.Nyomt->openJob(next.file, {next.folder, {}});
-            entry.pages = g_.Nyomt->pageCount();
+            entry.pages = g_.Nyomt->countedPages();
             entry.result = nx::HistoryEntry::Result::Shown;
             recordJob(g_, std::move(entry));
             return;

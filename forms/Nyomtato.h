@@ -74,9 +74,9 @@ public:
     // Fills the six boxes and the check box from the settings record.
     void BetuKiir();
     // Prints the job as one print job on the current printer, or where `route`
-    // sends it, and returns the printer's name; an input/output error aborts the job
+    // sends it, and returns the printer and pages; an input/output error aborts the job
     // and reaches the caller.
-    std::string Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
+    nx::Printed Kikuldes(nx::Document& job, const std::set<int>* pages = nullptr,
                   const nx::JobRoute& route = {}) override;
     // Interval 3000 ms, enabled; a timer already running goes on unchanged.
     void armWatch() override;

@@ -26,4 +26,31 @@ public:
     virtual Surface& surface() = 0;
 };
 
+// A print job that counts the pages it passes on to `inner`.
+class CountedPages final : public PrintJob {
+public:
+    explicit CountedPages(PrintJob& inner) : inner_(inner) {}
+
+    void setTitle(std::string_view title) override { inner_.setTitle(title); }
+    void setLandscape(bool landscape) override { inner_.setLandscape(landscape); }
+    bool begin() override {
+        const bool begun = inner_.begin();
+        pages_ = begun ? 1 : 0;
+        return begun;
+    }
+    void newPage() override {
+        inner_.newPage();
+        ++pages_;
+    }
+    void end() override { inner_.end(); }
+    void abort() override { inner_.abort(); }
+    Surface& surface() override { return inner_.surface(); }
+
+    int pages() const { return pages_; }
+
+private:
+    PrintJob& inner_;
+    int pages_ = 0;
+};
+
 }  // namespace nx
