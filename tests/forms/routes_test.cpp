@@ -58,21 +58,7 @@ protected:
         env.reset();
         (void)std::system("lpadmin -x norvexa-later 2>/dev/null");
     }
-    // The documents each queue received, by queue: "norvexa-a-3" is job 3 of norvexa-a,
-    // its document d00003-001 in the spool.
-    std::map<std::string, std::vector<fs::path>> documents() {
-        std::map<std::string, std::vector<fs::path>> byQueue;
-        std::istringstream jobs(run("lpstat -W all -o 2>/dev/null"));
-        for (std::string line; std::getline(jobs, line);) {
-            const std::string id = line.substr(0, line.find(' '));
-            const std::size_t dash = id.rfind('-');
-            char name[32];
-            std::snprintf(name, sizeof name, "d%05d-001", std::stoi(id.substr(dash + 1)));
-            for (const fs::path& d : cups_->documents(0, std::chrono::milliseconds(0)))
-                if (d.filename() == name) byQueue[id.substr(0, dash)].push_back(d);
-        }
-        return byQueue;
-    }
+    std::map<std::string, std::vector<fs::path>> documents() { return cups_->documentsByQueue(); }
     void cycles(int n) {
         for (int i = 0; i < n; ++i) env->cycle();
     }

@@ -7,7 +7,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <spawn.h>
 #include <string>
 #include <sys/socket.h>
@@ -117,6 +120,23 @@ public:
         }
     }
     std::string log() const { return readFile(log_); }
+
+    // The documents each queue received so far, by queue: "norvexa-a-3" is job 3 of
+    // norvexa-a, its document d00003-001 in the spool.
+    std::map<std::string, std::vector<fs::path>> documentsByQueue() const {
+        std::map<std::string, std::vector<fs::path>> byQueue;
+        std::istringstream jobs(run("lpstat -W all -o 2>/dev/null"));
+        const std::vector<fs::path> spooled = documents(0, std::chrono::milliseconds(0));
+        for (std::string line; std::getline(jobs, line);) {
+            const std::string id = line.substr(0, line.find(' '));
+            const std::size_t dash = id.rfind('-');
+            char name[32];
+            std::snprintf(name, sizeof name, "d%05d-001", std::stoi(id.substr(dash + 1)));
+            for (const fs::path& d : spooled)
+                if (d.filename() == name) byQueue[id.substr(0, dash)].push_back(d);
+        }
+        return byQueue;
+    }
 
 private:
     nx::test::TempDrive drive_;
