@@ -142,7 +142,8 @@ xdotool key space
 sleep 2
 xdotool key Return
 sleep 1
-printf 'ELSŐ OLDAL\r\n\x0cMÁSODIK OLDAL\r\nVÉGE\r\n' | iconv -f UTF-8 -t CP852 > "$drive_c/talvera/WNYOMTAT.TXT"
+printf 'ELSŐ OLDAL\r\n\x0cMÁSODIK OLDAL\r\nVÉGE\r\n' | iconv -f UTF-8 -t CP852 > "$out/host-job.txt"
+cp "$out/host-job.txt" "$drive_c/talvera/WNYOMTAT.TXT"
 wait_for '[[ ! -e $drive_c/talvera/WNYOMTAT.TXT ]]' 200 || fail "the dropped job was not taken"
 wait_for 'compgen -G "$cups/spool/d*" >/dev/null' 200 || fail "no document reached the printer queue"
 doc=$(compgen -G "$cups/spool/d*" | head -1)
@@ -193,6 +194,35 @@ pdfinfo "$out/service-letter.pdf" | grep -q "612 x 792" ||
 sleep 4
 [[ $(compgen -G "$cups/spool/d*" | wc -l) == 4 ]] || fail "the routed job was printed more than once"
 say "service: a folder's job on its own printer (named as Windows lists it) and paper (Letter), once"
+# The history: every job once, oldest first, with its copy as the host wrote it.
+history() { wine bin/norvexa-print.exe --history --drive-c 'Z:'"${drive_c//\//\\}" 2>>"$log" | tr -d '\r'; }
+lines=$(history)
+[[ $(grep -c . <<<"$lines") == 4 ]] || fail "the history lists $(grep -c . <<<"$lines") jobs, not 4: $lines"
+first=$(sed -n 1p <<<"$lines")
+IFS=$'\t' read -r _ source format pages printer result copy <<<"$first"
+[[ $source == 'C:\TALVERA\WNYOMTAT.TXT' && $format == line && $pages == 2 && $result == printed ]] ||
+    fail "the history's first job is wrong: $first"
+copy_unix=$(winepath -u "$copy" 2>/dev/null)
+cmp -s "$copy_unix" "$out/host-job.txt" || fail "the history's copy of the first job differs from the job"
+[[ $(sed -n 3p <<<"$lines" | cut -f2) == *RAW.PRN && $(sed -n 4p <<<"$lines" | cut -f5) == norvexa-test ]] ||
+    fail "the history's folder jobs are wrong: $lines"
+# Printed again from the history window (Alt+E, then Alt+Ú on the newest job and OK
+# in the page choice): once more on its printer, on Letter.
+xdotool key alt+e
+sleep 2
+xdotool key alt+Uacute
+sleep 2
+xdotool key Return
+wait_for '[[ $(compgen -G "$cups/spool/d*" | wc -l) -ge 5 ]]' 200 || fail "the job printed again did not reach its printer"
+again_doc=$(compgen -G "$cups/spool/d*" | sort | tail -1)
+ps2pdf "$again_doc" "$out/service-again.pdf"
+pdfinfo "$out/service-again.pdf" | grep -q "612 x 792" || fail "the job printed again is not on Letter"
+sleep 4
+[[ $(compgen -G "$cups/spool/d*" | wc -l) == 5 ]] || fail "the job was printed again more than once"
+[[ $(history | grep -c .) == 5 ]] || fail "printing again added no line of its own to the history"
+xdotool key Escape
+sleep 1
+say "service: the history lists each job once with its copy; a job printed again from it, once"
 # The exit button (Alt+P, "&Program befejezése").
 xdotool key alt+p
 wait_for '[[ ! -e $drive_c/norvexa/NORVEXA.AKT ]]' 100 || fail "the exit button left the presence marker"
