@@ -130,7 +130,7 @@ void TNyomtat::fitCaptions() {
     // The history button by the same rule, to the right of the version line.
     nx::qt::fitWidth(ElozmenyekGomb);
     const int hx = std::max(ElozmenyekGomb->x(), StaticText2->geometry().right() + 4);
-    ElozmenyekGomb->setGeometry(hx, ElozmenyekGomb->y(), std::min(ElozmenyekGomb->width(), right - hx),
+    ElozmenyekGomb->setGeometry(hx, ElozmenyekGomb->y(), std::max(0, std::min(ElozmenyekGomb->width(), right - hx)),
                                 ElozmenyekGomb->height());
 }
 

@@ -19,10 +19,10 @@ struct History : ::testing::Test {
 
     void SetUp() override { memory.makeDirectory("/c/norvexa"); }
 
-    // A job written at `path` and kept in `history` as printed.
-    bool keep(JobHistory& history, const std::string& path, const std::string& bytes, int pages = 1) {
-        memory.makeDirectory(path.substr(0, path.rfind('/')));
-        memory.put(path, bytes);
+    // A job of the first host program, written and kept in `history` as printed.
+    bool keep(JobHistory& history, const std::string& bytes, int pages = 1) {
+        memory.makeDirectory("/c/talvera");
+        memory.put("/c/talvera/wnyomtat.txt", bytes);
         std::uint64_t sum = 14695981039346656037ull;
         for (unsigned char c : bytes) sum = (sum ^ c) * 1099511628211ull;
         HistoryEntry e;
@@ -30,14 +30,14 @@ struct History : ::testing::Test {
         e.format = "line";
         e.pages = pages;
         e.printer = "HP_LaserJet";
-        e.copy = history.keepCopy(path, sum, e.bytes);
+        e.copy = history.keepCopy("c:\\talvera\\wnyomtat.txt", sum, e.bytes);
         return history.add(e);
     }
 };
 
 TEST_F(History, EntriesAreReadBackAsWrittenWithTheirCopiesAndFolderKeys) {
     JobHistory history(fs);
-    ASSERT_TRUE(keep(history, "/c/talvera/wnyomtat.txt", std::string("SZ\x8a\x0c\x00\xff", 6), 3));
+    ASSERT_TRUE(keep(history, std::string("SZ\x8a\x0c\x00\xff", 6), 3));
     HistoryEntry folderJob;
     folderJob.source = "C:\\IRODA\\SZAMLA.PRN";
     folderJob.format = "escp";
@@ -65,14 +65,14 @@ TEST_F(History, EntriesAreReadBackAsWrittenWithTheirCopiesAndFolderKeys) {
     // A job rewritten since it was taken keeps no copy that is not the job printed.
     memory.put("/c/talvera/wnyomtat.txt", "NEW");
     std::int64_t bytes = -1;
-    EXPECT_TRUE(history.keepCopy("/c/talvera/wnyomtat.txt", 12345, bytes).empty());
+    EXPECT_TRUE(history.keepCopy("c:\\talvera\\wnyomtat.txt", 12345, bytes).empty());
     EXPECT_EQ(bytes, 0);
     EXPECT_TRUE(history.problem().empty());
 }
 
 TEST_F(History, TheNewestJobsAndCopiesWithinTheLimitsAreKeptAndACopyRemovedByHandIsGone) {
     JobHistory history(fs, 200, 2000);
-    for (int i = 1; i <= 201; ++i) ASSERT_TRUE(keep(history, "/c/talvera/wnyomtat.txt", "job " + std::to_string(i)));
+    for (int i = 1; i <= 201; ++i) ASSERT_TRUE(keep(history, "job " + std::to_string(i)));
     std::vector<HistoryEntry> all = history.entries();
     ASSERT_EQ(all.size(), 200u);
     EXPECT_EQ(*memory.get("/c/norvexa/elozmeny/" + all.front().copy), "job 2");
@@ -83,7 +83,7 @@ TEST_F(History, TheNewestJobsAndCopiesWithinTheLimitsAreKeptAndACopyRemovedByHan
 
     // Copies over 2000 bytes in all: the oldest go, however few entries remain.
     const std::string big(400, 'x');
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(keep(history, "/c/talvera/wnyomtat.txt", big + char('a' + i)));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(keep(history, big + char('a' + i)));
     all = history.entries();
     ASSERT_EQ(all.size(), 4u);
     EXPECT_EQ(*memory.get("/c/norvexa/elozmeny/" + all.front().copy), big + 'b');
@@ -98,8 +98,8 @@ TEST_F(History, TheNewestJobsAndCopiesWithinTheLimitsAreKeptAndACopyRemovedByHan
 
 TEST_F(History, AFailureAtAnyFileOperationLeavesThePreviousHistoryWholeAndIsToldOnce) {
     JobHistory history(fs);
-    ASSERT_TRUE(keep(history, "/c/talvera/wnyomtat.txt", "first job"));
-    ASSERT_TRUE(keep(history, "/c/talvera/wnyomtat.txt", "second job"));
+    ASSERT_TRUE(keep(history, "first job"));
+    ASSERT_TRUE(keep(history, "second job"));
     const std::string index = *memory.get(kIndexHost);
     const std::vector<HistoryEntry> before = history.entries();
 
@@ -108,7 +108,7 @@ TEST_F(History, AFailureAtAnyFileOperationLeavesThePreviousHistoryWholeAndIsTold
     fs.setFaultHook(&counted);
     {
         JobHistory probe(fs);
-        ASSERT_TRUE(keep(probe, "/c/talvera/wnyomtat.txt", "third job"));
+        ASSERT_TRUE(keep(probe, "third job"));
     }
     fs.setFaultHook(nullptr);
     // Back to the two jobs, as before the count.
@@ -121,7 +121,7 @@ TEST_F(History, AFailureAtAnyFileOperationLeavesThePreviousHistoryWholeAndIsTold
             FaultPlan plan;
             plan.failAt(op, n, 29);
             fs.setFaultHook(&plan);
-            const bool added = keep(h, "/c/talvera/wnyomtat.txt", "third job");
+            const bool added = keep(h, "third job");
             fs.setFaultHook(nullptr);
             ++injected;
             const std::vector<HistoryEntry> now = JobHistory(fs).entries();
