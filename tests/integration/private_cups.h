@@ -46,7 +46,9 @@ inline bool canConnect(const fs::path& socketPath) {
 // A scheduler of our own: configuration, spool and socket in a temporary directory.
 class PrivateCups {
 public:
-    PrivateCups() {
+    // With `backend`, that program is the scheduler's backend "norvexa"; with `port`,
+    // the scheduler listens on 127.0.0.1:port too.
+    explicit PrivateCups(const std::string& backend = {}, int port = 0) {
         if (!fs::exists(kCupsd)) {
             why_ = std::string(kCupsd) + " is not installed (package cups-daemon)";
             return;
@@ -61,6 +63,9 @@ public:
         log_ = root / "log" / "error_log";
         // The scheduler's configuration is the Windows stage's too (one script).
         std::vector<std::string> args = {"/bin/sh", NORVEXA_PRIVATE_CUPSD, root.string(), kQueue};
+        if (!backend.empty() || port) args.push_back(backend);
+        if (port) args.push_back(std::to_string(port));
+        root_ = root;
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -120,6 +125,8 @@ public:
         }
     }
     std::string log() const { return readFile(log_); }
+    const fs::path& root() const { return root_; }
+    const fs::path& socket() const { return socket_; }
 
     // The documents each queue received so far, by queue: "norvexa-a-3" is job 3 of
     // norvexa-a, its document d00003-001 in the spool.
@@ -140,7 +147,7 @@ public:
 
 private:
     nx::test::TempDrive drive_;
-    fs::path socket_, spool_, log_;
+    fs::path root_, socket_, spool_, log_;
     pid_t pid_ = -1;
     bool ready_ = false;
     std::string why_;
