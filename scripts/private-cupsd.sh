@@ -19,6 +19,7 @@ mkdir -p "$root/etc" "$root/spool/tmp" "$root/cache" "$root/state" "$root/log"
 cat > "$root/etc/cupsd.conf" <<CONF
 Listen $root/cups.sock
 JobRetryInterval 2
+DirtyCleanInterval 0
 Browsing No
 WebInterface No
 LogLevel info
