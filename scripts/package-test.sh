@@ -27,6 +27,7 @@ if echo "$lint" | grep -q '^E:'; then fail "lintian reports errors"; fi
 work=$(mktemp -d)
 cleanup() {
   pkill -TERM -x norvexa 2>/dev/null || true
+  if [ -n "${cupsd_pid:-}" ]; then kill "$cupsd_pid" 2>/dev/null || true; fi
   dpkg -P norvexa >/dev/null 2>&1 || true
   rm -rf "$work"
 }
@@ -40,6 +41,31 @@ files=$(dpkg -L norvexa)
 pages=$(pdfinfo "$work/invoice.pdf" | sed -n 's/^Pages: *//p')
 [ "${pages:-0}" -ge 1 ] || fail "the printed sample has no pages"
 pdftotext "$work/invoice.pdf" - | grep -q "Sz.mla" || fail "the printed sample lacks its text"
+
+# The office print server: the backend is root's with mode 0755, so the scheduler
+# runs it as its own unprivileged user; lpinfo lists its device; norvexa-queue makes
+# a queue on the system scheduler whose job is drawn and reaches its target.
+backend=/usr/lib/cups/backend/norvexa
+[ "$(stat -c '%U %a' "$backend")" = "root 755" ] || fail "the backend is $(stat -c '%U %a' "$backend"), not root 755"
+[ -x /usr/bin/norvexa-queue ] || fail "no norvexa-queue"
+if ! lpstat -r 2>/dev/null | grep -q "is running"; then
+  /usr/sbin/cupsd -f >/dev/null 2>&1 &
+  cupsd_pid=$!
+  for _ in $(seq 1 100); do lpstat -r 2>/dev/null | grep -q "is running" && break; sleep 0.1; done
+fi
+lpstat -r | grep -q "is running" || fail "the system scheduler did not start"
+lpinfo --include-schemes norvexa -v | grep -q "^direct norvexa" || fail "lpinfo does not list the norvexa device"
+lpadmin -p norvexa-pkg-target -E -v file:///dev/null
+norvexa-queue add norvexa-pkg --target norvexa-pkg-target --codepage 852 >/dev/null || fail "norvexa-queue add failed"
+norvexa-queue list | grep -q "^norvexa-pkg	norvexa-pkg-target	forma=escp" || fail "norvexa-queue list lacks the queue"
+printf '\033@PACKAGE\r\n\014' > "$work/pkg.prn"
+lp -d norvexa-pkg "$work/pkg.prn" >/dev/null
+for _ in $(seq 1 300); do [ -n "$(lpstat -W completed -o norvexa-pkg-target 2>/dev/null)" ] && break; sleep 0.1; done
+[ -n "$(lpstat -W completed -o norvexa-pkg-target 2>/dev/null)" ] || fail "the drawn job did not reach its target"
+norvexa-queue remove norvexa-pkg || fail "norvexa-queue remove failed"
+lpadmin -x norvexa-pkg-target
+if [ -n "${cupsd_pid:-}" ]; then kill "$cupsd_pid"; wait "$cupsd_pid" 2>/dev/null || true; cupsd_pid=""; fi
+echo "package-test: the CUPS backend (root, 0755) listed by lpinfo; a norvexa-queue queue drew a job onto its target"
 
 # The start at login: the autostart entry's Exec line, for a new user's session.
 exec_line=$(sed -n 's/^Exec=//p' /etc/xdg/autostart/norvexa.desktop)
