@@ -256,19 +256,7 @@ FolderList loadFolders(FileSystem& fs, bool checkFolders) {
 }
 
 ResultCode saveFolders(FileSystem& fs, const std::vector<WatchedFolder>& folders) {
-    const std::string text = formatFolders(folders);
-    ByteFile temp(fs);
-    temp.assign(kFoldersTemp);
-    ResultCode rc = temp.rewrite();
-    if (rc == kOk) rc = temp.writeBlock(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    if (rc == kOk) {
-        rc = temp.close();
-    } else {
-        (void)temp.close();  // the write's code is the one reported
-    }
-    if (rc == kOk) rc = fs.replace(kFoldersTemp, kFoldersFile);
-    if (rc != kOk) (void)fs.erase(kFoldersTemp);  // the old file stays as it was
-    return rc;
+    return writeWhole(fs, kFoldersTemp, kFoldersFile, formatFolders(folders));
 }
 
 bool FolderFile::refresh(std::vector<std::string>& problems) {

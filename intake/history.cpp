@@ -247,19 +247,7 @@ std::vector<HistoryEntry> JobHistory::entries() {
 }
 
 bool JobHistory::writeIndex(const std::vector<HistoryEntry>& entries) {
-    const std::string text = formatHistory(entries);
-    ByteFile temp(fs_);
-    temp.assign(kIndexTemp);
-    ResultCode rc = temp.rewrite();
-    if (rc == kOk) rc = temp.writeBlock(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    if (rc == kOk) {
-        rc = temp.close();
-    } else {
-        (void)temp.close();  // the write's code is the one reported
-    }
-    if (rc == kOk) rc = fs_.replace(kIndexTemp, kIndex);
-    if (rc != kOk) {
-        (void)fs_.erase(kIndexTemp);  // the old index stays as it was
+    if (const ResultCode rc = writeWhole(fs_, kIndexTemp, kIndex, formatHistory(entries))) {
         fail(utf8Message(rc));
         return false;
     }

@@ -67,6 +67,21 @@ ResultCode FileSystem::makeDirectory(std::string_view dosDir) {
     return backend_.createDirectory(host);
 }
 
+ResultCode writeWhole(FileSystem& fs, std::string_view temp, std::string_view target, std::string_view bytes) {
+    ByteFile file(fs);
+    file.assign(temp);
+    ResultCode rc = file.rewrite();
+    if (rc == kOk) rc = file.writeBlock(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    if (rc == kOk) {
+        rc = file.close();
+    } else {
+        (void)file.close();  // the write's code is the one reported
+    }
+    if (rc == kOk) rc = fs.replace(temp, target);
+    if (rc != kOk) (void)fs.erase(temp);  // the old file stays as it was
+    return rc;
+}
+
 // ---------------------------------------------------------------- handle core
 
 FileHandle::~FileHandle() {

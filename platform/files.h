@@ -71,6 +71,11 @@ private:
     FaultHook* hook_ = nullptr;
 };
 
+// Writes `bytes` as the file `target`, whole or not at all: into `temp` (in the same
+// directory), which then takes the target's place. On failure the old target stays
+// as it was and the temporary file is gone; the first failing code is returned.
+ResultCode writeWhole(FileSystem& fs, std::string_view temp, std::string_view target, std::string_view bytes);
+
 // The handle core of byte and text files: one open file of the backend, by host
 // path, with its access. Buffering and positions belong to the file types.
 class FileHandle {

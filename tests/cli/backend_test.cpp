@@ -45,15 +45,12 @@ const std::string kEscpJob =
     "\x1b@\x1bt\x01SOR-1\r\nSOR-2\r\n\x1b" "E\xa0rv\xa1zt\xfbr\x8b t\x81k\x94rf\xa3r\xa2g\x82p\x1b" "F\r\n"
     "SOR-3\r\nSOR-4\r\nSOR-5\r\n\x0c";
 
-class OfficeServer : public ::testing::Test {
+class OfficeServer : public PrivateCupsSuite {
 protected:
+    // The scheduler runs the built backend and listens on a port as well.
     static void SetUpTestSuite() {
         port_ = freePort();
         cups_ = new PrivateCups(NORVEXA_BACKEND, port_);
-    }
-    static void TearDownTestSuite() {
-        delete cups_;
-        cups_ = nullptr;
     }
     void SetUp() override {
         if (!cups_->ready()) GTEST_SKIP() << "no private CUPS scheduler: " << cups_->why();
@@ -84,13 +81,11 @@ protected:
         return docs;
     }
 
-    static PrivateCups* cups_;
     static int port_;
     static int made_;
     fs::path dir_;
 };
 
-PrivateCups* OfficeServer::cups_ = nullptr;
 int OfficeServer::port_ = 0;
 int OfficeServer::made_ = 0;
 

@@ -44,13 +44,8 @@ std::vector<std::vector<std::string>> historyLines(const TempDrive& drive) {
     return lines;
 }
 
-class History : public ::testing::Test {
+class History : public PrivateCupsSuite {
 protected:
-    static void SetUpTestSuite() { cups_ = new PrivateCups; }
-    static void TearDownTestSuite() {
-        delete cups_;
-        cups_ = nullptr;
-    }
     void SetUp() override {
         if (!cups_->ready()) GTEST_SKIP() << "no private CUPS scheduler: " << cups_->why();
         if (!havePoppler()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
@@ -70,11 +65,8 @@ protected:
     }
     std::size_t count(const char* queue) { return cups_->documentsByQueue()[queue].size(); }
 
-    static PrivateCups* cups_;
     std::unique_ptr<Env> env;
 };
-
-PrivateCups* History::cups_ = nullptr;
 
 TEST_F(History, EveryJobIsKeptOnceAndAnOlderOneIsPrintedAgainWholeOrInPart) {
     env->drive.write("c:\\norvexa\\mappak.ini",

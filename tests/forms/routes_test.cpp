@@ -33,13 +33,8 @@ using namespace nx::test;
 // The text pdftotext reads from a spooled document.
 std::string pdfText(const fs::path& pdf) { return run("pdftotext " + quoted(pdf.string()) + " - 2>/dev/null"); }
 
-class Routes : public ::testing::Test {
+class Routes : public PrivateCupsSuite {
 protected:
-    static void SetUpTestSuite() { cups_ = new PrivateCups; }
-    static void TearDownTestSuite() {
-        delete cups_;
-        cups_ = nullptr;
-    }
     void SetUp() override {
         if (!cups_->ready()) GTEST_SKIP() << "no private CUPS scheduler: " << cups_->why();
         if (!havePoppler()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
@@ -63,11 +58,8 @@ protected:
         for (int i = 0; i < n; ++i) env->cycle();
     }
 
-    static PrivateCups* cups_;
     std::unique_ptr<Env> env;
 };
-
-PrivateCups* Routes::cups_ = nullptr;
 
 TEST_F(Routes, EachFoldersJobReachesItsOwnQueueOnceAndAMissingPrinterKeepsItsJob) {
     env->drive.write("c:\\norvexa\\mappak.ini",

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -151,6 +152,18 @@ private:
     pid_t pid_ = -1;
     bool ready_ = false;
     std::string why_;
+};
+
+// A suite of tests sharing one private scheduler, started before its first test
+// and stopped after its last.
+class PrivateCupsSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { cups_ = new PrivateCups; }
+    static void TearDownTestSuite() {
+        delete cups_;
+        cups_ = nullptr;
+    }
+    static inline PrivateCups* cups_ = nullptr;
 };
 
 }  // namespace nx::test
