@@ -9,6 +9,7 @@
 //
 // Exit status: 0 done, 1 the scheduler refused or the target is missing (nothing
 // changed), 2 bad arguments.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,7 +59,7 @@ int run(const std::vector<std::string>& args, std::string* out = nullptr, bool q
         posix_spawn_file_actions_addclose(&actions, pipes[0]);
         posix_spawn_file_actions_addclose(&actions, pipes[1]);
     }
-    if (quiet) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", 0, 0);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
