@@ -67,7 +67,8 @@ TElozmenyek::TElozmenyek(Globals& g, QWidget* parent) : QDialog(parent), g_(g) {
 }
 
 void TElozmenyek::refresh() {
-    const std::int64_t was = selected() ? selected()->id : 0;
+    const nx::HistoryEntry* before = selected();
+    const std::int64_t was = before ? before->id : 0;
     std::vector<nx::HistoryEntry> all = g_.history.entries();
     if (const std::string problem = g_.history.problem(); !problem.empty())
         g_.services.errorBox(nx::utf8ToCp1250(nx::withFullStop(problem)));
