@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -30,6 +31,7 @@
 #include "platform/cp1250_utf8.h"
 #include "platform/files.h"
 #include "platform/progress.h"
+#include "platform/qt/background.h"
 #include "render/qt/pdf.h"
 
 namespace {
@@ -121,6 +123,13 @@ int runJob(int argc, char** argv) {
                        (errors.empty() ? std::string() : " (" + errors + ")") + "; the job is kept and tried again",
                    kRetry);
 
+    // A background that cannot be read now (not there yet, or not readable by the
+    // scheduler's user) keeps the job queued, as a missing target does.
+    for (const std::string& file : device->keys.backgrounds)
+        if (const std::string problem = nx::qt::backgroundProblem(file); !problem.empty())
+            return say("ERROR", "The background cannot be drawn: " + problem + "; the job is kept and tried again",
+                       kRetry);
+
     std::fprintf(stderr, "INFO: Drawing the job (%ju bytes)\n", bytes);
     nx::FileSystem fs{nx::DriveTable(temp.path().toStdString())};
     nx::Settings settings;
@@ -131,7 +140,8 @@ int runJob(int argc, char** argv) {
             fs, job, nx::originOf(*device, temp.filePath(QStringLiteral("nyomtat1.txt")).toStdString()),
             {settings, [] { return false; }});
         nx::NoProgress progress;
-        pages = doc->pageCount(progress);
+        // The whole job once under each background.
+        pages = doc->pageCount(progress) * static_cast<int>(std::max<std::size_t>(1, doc->sheet().backgrounds.size()));
         nx::qt::savePdf(*doc, QString::fromStdString(pdf), progress);
     } catch (const nx::IoError& e) {
         return say("ERROR", "The job cannot be drawn: " + nx::cp1250ToUtf8(nx::withFullStop(e.what())), kCancel);

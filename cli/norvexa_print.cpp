@@ -36,6 +36,7 @@
 #include "platform/cp1250_utf8.h"
 #include "platform/files.h"
 #include "platform/progress.h"
+#include "platform/qt/background.h"
 #include "platform/qt/painter_surface.h"
 #include "platform/qt/print_job.h"
 #include "platform/qt/raw_print.h"
@@ -48,15 +49,20 @@ constexpr const char* kUsage =
     "usage: norvexa-print [--converted] [--settings FILE] [--variable-line-height]\n"
     "                     [--landscape] [--dpi N] JOB ACTION\n"
     "       norvexa-print --escp [--pins 9|24] [--codepage 437|850|852]\n"
-    "                     [--paper A4|A5|Letter|Legal] [--offset X,Y] [--dpi N] JOB ACTION\n"
+    "                     [--paper A4|A5|Letter|Legal|WxH] [--offset X,Y]\n"
+    "                     [--background FILE[|FILE...]] [--dpi N] JOB ACTION\n"
     "       norvexa-print --raw JOB --printer NAME\n"
     "\n"
     "JOB is a host job file (code page 852), passed through the character map first,\n"
     "or with --converted a print stream already. With --escp, JOB is an Epson ESC/P\n"
     "job (24-pin ESC/P 2 unless --pins 9; code page 437 unless --codepage), read as\n"
-    "it stands, on A4 (or --paper), moved by --offset X,Y millimetres (right and down,\n"
-    "each -50 to 50) after a page longer than the sheet is fitted onto it; every\n"
-    "action but --convert works on it.\n"
+    "it stands, on A4 (or --paper: a name, or WxH millimetres each from 50 to 600),\n"
+    "moved by --offset X,Y millimetres (right and down, each -50 to 50) after a page\n"
+    "longer or wider than the sheet's printable area is fitted onto it; a PDF page is\n"
+    "the whole sheet, the job 1/6 inch from its top and left edges. --background\n"
+    "draws a PNG, JPEG or BMP image (stretched over the sheet) or a PDF (page N under\n"
+    "page N, its last under the rest) under every sheet; several files parted by |\n"
+    "print the whole job once under each. Every action but --convert works on it.\n"
     "With --raw, the bytes of JOB go to the CUPS printer NAME unchanged, as a raw job,\n"
     "for a printer that reads them itself (a dot-matrix printer's ESC/P).\n"
     "\n"
@@ -164,6 +170,8 @@ int printHistory(int argc, char** argv) {
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
+std::string native(const std::string& path);
+
 struct UsageError {
     std::string message;
 };
@@ -216,8 +224,23 @@ void parseOption(const std::vector<std::string>& args, std::size_t& i, Options& 
     } else if (a == "--paper") {
         const std::string& v = value();
         const auto paper = nx::paperNamed(v);
-        if (!paper) throw UsageError{"--paper needs A4, A5, Letter or Legal: " + v};
-        o.keys.paper = std::string(nx::paperName(*paper));
+        if (!paper)
+            throw UsageError{"--paper needs A4, A5, Letter, Legal or WxH in millimetres (each 50 to 600): " + v};
+        o.keys.paper = nx::paperName(*paper);
+    } else if (a == "--background") {
+        const std::string& v = value();
+        std::vector<std::string> files;
+        // Host paths, each made absolute.
+        std::string_view rest = v;
+        for (;;) {
+            const std::size_t bar = rest.find('|');
+            const std::string file(rest.substr(0, bar));
+            if (file.empty()) throw UsageError{"--background needs FILE or FILE|FILE...: " + v};
+            files.push_back(native(file));
+            if (bar == std::string_view::npos) break;
+            rest.remove_prefix(bar + 1);
+        }
+        o.keys.backgrounds = std::move(files);
     } else if (a == "--offset") {
         const std::string& v = value();
         const auto offset = nx::parseOffset(v);
@@ -269,10 +292,11 @@ Options parse(const std::vector<std::string>& args) {
     if (o.page && o.action != Action::Png && o.action != Action::Trace)
         throw UsageError{"--page goes with --png or --trace only"};
     const bool escpOnly = std::find_if(args.begin(), args.end(), [](const std::string& a) {
-                              return a == "--pins" || a == "--codepage" || a == "--paper" || a == "--offset";
+                              return a == "--pins" || a == "--codepage" || a == "--paper" || a == "--offset" ||
+                                     a == "--background";
                           }) != args.end();
     if (escpOnly && !o.folderKeys)
-        throw UsageError{"--pins, --codepage, --paper and --offset go with --escp only"};
+        throw UsageError{"--pins, --codepage, --paper, --offset and --background go with --escp only"};
     if (o.folderKeys && (o.lineFormatOnly || o.action == Action::Convert))
         throw UsageError{"--escp goes without --convert, --converted, --settings, "
                          "--variable-line-height and --landscape"};
@@ -348,6 +372,7 @@ public:
     void setItalic(bool italic) override { inner_->setItalic(italic); }
     void setFontStretch(int percent) override { inner_->setFontStretch(percent); }
     void setTransparentText(bool transparent) override { inner_->setTransparentText(transparent); }
+    void drawBackground(std::string_view file, int page) override { inner_->drawBackground(file, page); }
     void fillInk(int x1, int y1, int x2, int y2, int percent) override {
         std::fprintf(out_, "R %d %d %d %d\n", x1, y1, x2 - x1, y2 - y1);
         inner_->fillInk(x1, y1, x2, y2, percent);
@@ -430,6 +455,8 @@ void printJob(Job& j, QPrinter& printer, bool trace) {
     nx::PrintRun run = j.printRun(printer.resolution());
     run.printableHeight = sheet.printableHeight();
     run.printableWidth = sheet.printableWidth();
+    // A PDF's page is the whole sheet, as savePdf makes it.
+    run.wholeSheet = printer.outputFormat() == QPrinter::PdfFormat && j.doc.sheet().paper.has_value();
     nx::qt::QtPrintJob job(printer);
     if (trace) {
         TracePrintJob traced(job, stdout, j.tracesAsDrawn());
@@ -539,6 +566,11 @@ int run(const Options& o) {
         if (!why.isEmpty()) throw Failure{why.toStdString()};
         return 0;
     }
+
+    // A background that cannot be drawn is told before anything is written.
+    if (o.folderKeys)
+        for (const std::string& file : o.folderKeys->backgrounds)
+            if (const std::string problem = nx::qt::backgroundProblem(file); !problem.empty()) throw Failure{problem};
 
     // Unless --converted, a job of the seven programs goes through the character map
     // first, into a temporary print stream (a folder's job is read as it stands).

@@ -1,7 +1,6 @@
 #include "escp/document.h"
 
 #include "escp/job.h"
-#include "platform/chosen_pages.h"
 
 namespace nx::escp {
 
@@ -25,31 +24,42 @@ void writeAll(TextFile& target, MakeText make) {
 
 }  // namespace
 
-Paper Document::paperAt(int dpi, std::int64_t printableHeight) const {
+Paper Document::paperAt(int dpi, const PrintRun& run) const {
     const PaperSize size = sheet_.paperOr(kA4);
-    return Paper{dpi, dpi, size.width, size.height, printableHeight, sheet_.offsetX, sheet_.offsetY};
+    Paper paper{dpi, dpi, size.width, size.height};
+    paper.offsetX = sheet_.offsetX;
+    paper.offsetY = sheet_.offsetY;
+    if (run.wholeSheet) {
+        // An office printer's printable area on the sheet.
+        paper.originX = paper.originY = kSheetMargin;
+        paper.printableHeight = size.height - 2 * kSheetMargin;
+        paper.printableWidth = size.width - kSheetMargin;
+    } else {
+        paper.printableHeight = run.printableHeight;
+        paper.printableWidth = run.printableWidth;
+    }
+    return paper;
 }
 
 PageSize Document::pageSize(Surface&, int dpi) {
-    const Paper paper = paperAt(dpi, 0);
+    const Paper paper = paperAt(dpi, PrintRun{});
     return {paper.deviceWidth(), paper.deviceHeight(), dpi};
 }
 
 int Document::pageCount(Progress& progress) { return escp::pageCount(fs_, path_, options_, progress); }
 
 DrawnPage Document::drawPage(int page, Surface& image, const PageSize& size, Progress& progress) {
-    // The page shown is the sheet: the whole paper is its printable length.
-    const int pages = renderPage(fs_, path_, page, image, options_, paperAt(size.dpi, 0), progress);
+    // The page shown is the sheet, as a PDF page of it: what is seen is what a PDF
+    // holds, the first background under it.
+    PrintRun whole;
+    whole.wholeSheet = true;
+    const std::string_view background = sheet_.backgrounds.empty() ? std::string_view() : sheet_.backgrounds.front();
+    const int pages = renderPage(fs_, path_, page, image, options_, paperAt(size.dpi, whole), background, progress);
     return {0, page > pages};
 }
 
 void Document::print(PrintJob& job, const PrintRun& run, Progress& progress) {
-    if (run.pages) {
-        ChosenPages chosen(job, *run.pages);
-        printJob(fs_, path_, chosen, options_, paperAt(run.dpi, run.printableHeight), progress);
-    } else {
-        printJob(fs_, path_, job, options_, paperAt(run.dpi, run.printableHeight), progress);
-    }
+    printJob(fs_, path_, job, options_, paperAt(run.dpi, run), {sheet_.backgrounds, run.pages}, progress);
 }
 
 void Document::exportText(TextFile& target, Progress& progress) {

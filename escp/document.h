@@ -28,7 +28,8 @@ public:
     void writeText(TextFile& target, Progress& progress) override;
 
 private:
-    Paper paperAt(int dpi, std::int64_t printableHeight) const;
+    // The paper at `dpi` as `run` prints on it (its resolution ignored).
+    Paper paperAt(int dpi, const PrintRun& run) const;
     FileSystem& fs_;
     std::string path_;
     Options options_;

@@ -183,7 +183,7 @@ private:
         bottomMargin_ = paper_.height;
         skip_ = 0;
         leftMargin_ = 0;
-        rightMargin_ = paper_.width;
+        rightMargin_ = kCarriage;
         tabs_.clear();
         tabsSet_ = false;
         verticalTabs_.clear();
@@ -215,8 +215,8 @@ private:
     }
 
     // A place on the job page as device units on the sheet: fitted, then moved.
-    int devX(Units u) const { return toDevice(fitted(u) + paper_.offsetX, paper_.dpiX); }
-    int devY(Units u) const { return toDevice(fitted(u) + paper_.offsetY, paper_.dpiY); }
+    int devX(Units u) const { return toDevice(fitted(u) + paper_.originX + paper_.offsetX, paper_.dpiX); }
+    int devY(Units u) const { return toDevice(fitted(u) + paper_.originY + paper_.offsetY, paper_.dpiY); }
     Units fitted(Units u) const {
         if (fitNum_ == fitDen_) return u;
         // Places stay below 2^40 and a fitted page's printable length below 2^21.
@@ -227,22 +227,35 @@ private:
         const Units scaled = u * dpi + kInch / 2;
         return static_cast<int>(scaled >= 0 ? scaled / kInch : -((-scaled + kInch - 1) / kInch));
     }
-    // The page being begun is fitted to the printable length, less the part an
-    // offset down moves past the foot: a job page longer than that (by more than
-    // the point a device's rounding may take) is drawn smaller, every place and
-    // letter alike, so that no line falls off the sheet.
+    // The page being begun is fitted to the printable area: a job page longer than
+    // its length, or a carriage line wider than its width (by more than the point a
+    // device's rounding may take), is drawn smaller, every place and letter alike,
+    // so that no line falls off the sheet. An offset moves the fitted page and
+    // never changes its scale.
     void fitPage() {
-        const Units printable = std::max<Units>(
-            kInch, (paper_.printableHeight > 0 ? paper_.printableHeight : paper_.height) - std::max<Units>(0, paper_.offsetY));
+        const Units high = std::max<Units>(
+            kInch, paper_.printableHeight > 0 ? paper_.printableHeight : paper_.height - paper_.originY);
+        const Units wide = std::max<Units>(
+            kInch, paper_.printableWidth > 0 ? paper_.printableWidth : paper_.width - paper_.originX);
         // The page as long as it is set, or as far down as the job moved before
         // drawing on it (a page length set shorter after a move down).
         const Units length = std::max(pageLength_, y_ + lineSpacing_);
-        const bool fits = length <= printable + kInch / 72;
-        fitNum_ = fits ? 1 : printable;
-        fitDen_ = fits ? 1 : length;
+        const Units slack = kInch / 72;
+        const bool fitsDown = length <= high + slack;
+        const bool fitsAcross = kCarriage <= wide + slack;
+        if (fitsDown && fitsAcross) {
+            fitNum_ = fitDen_ = 1;
+        } else if (!fitsAcross && (fitsDown || wide * length < high * kCarriage)) {
+            fitNum_ = wide;  // the line is what does not fit, or fits worse
+            fitDen_ = kCarriage;
+        } else {
+            fitNum_ = high;
+            fitDen_ = length;
+        }
         // What the sheet holds of the job page at that scale: a page length set
         // longer once the page has begun ends the page where the sheet does.
-        sheetHolds_ = fits ? std::max(length, printable + kInch / 72) : length;
+        sheetHolds_ = fitNum_ == fitDen_ ? std::max(length, high + slack)
+                                         : std::max(length, high / fitNum_ * fitDen_ + high % fitNum_ * fitDen_ / fitNum_);
     }
 
     // --- pages and lines ------------------------------------------------------
@@ -677,13 +690,13 @@ private:
         if (x >= leftMargin_ && x < rightMargin_) x_ = x;
     }
     void setLeftMargin(Units m) {
-        if (m < rightMargin_ && m < paper_.width) {
+        if (m < rightMargin_ && m < kCarriage) {
             leftMargin_ = m;
             if (x_ < leftMargin_) x_ = leftMargin_;
         }
     }
     void setRightMargin(Units m) {
-        m = std::min(m, paper_.width);
+        m = std::min(m, kCarriage);
         if (m > leftMargin_) rightMargin_ = m;
     }
 

@@ -18,6 +18,9 @@
 namespace nx::escp {
 
 inline constexpr std::int64_t kUnitsPerInch = 21600;
+// The printer's line: its carriage, 80 columns at 10 characters an inch (the 9-pin
+// and 24-pin families alike). Nothing wraps before it, whatever the paper.
+inline constexpr std::int64_t kCarriage = 8 * kUnitsPerInch;
 
 enum class Pins { Nine = 9, TwentyFour = 24 };
 
@@ -32,11 +35,19 @@ struct Paper {
     int dpiY = 600;
     std::int64_t width = 210 * kUnitsPerInch * 10 / 254;   // A4
     std::int64_t height = 297 * kUnitsPerInch * 10 / 254;
-    // The length the device prints on, from its printable corner (0: the whole
-    // paper). A job page longer than that is scaled down to fit, keeping its
+    // The length the device prints on, from the job's origin (0: the paper below
+    // it). A job page longer than that is scaled down to fit, keeping its
     // proportions; one job page is one sheet.
     std::int64_t printableHeight = 0;
-    // How far the page is moved on the sheet, right and down, after fitting.
+    // The width the device prints on right of the origin (0: the paper right of
+    // it). A carriage's line (kCarriage) wider than that is fitted the same way.
+    std::int64_t printableWidth = 0;
+    // Where the job's origin lies from the device's corner (a PDF page that is the
+    // whole sheet keeps a printer's printable area).
+    std::int64_t originX = 0;
+    std::int64_t originY = 0;
+    // How far the page is moved on the sheet, right and down, after fitting: a pure
+    // move, never a change of scale; what it moves past the sheet's edge is cut.
     std::int64_t offsetX = 0;
     std::int64_t offsetY = 0;
 

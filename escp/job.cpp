@@ -37,18 +37,60 @@ private:
     Surface& m_;
 };
 
-// One page of the job on the image, the others on a blank.
+// One page of the job on the image, over its background; the others on a blank.
 class OnePage final : public PageTarget {
 public:
-    OnePage(Surface& image, int page) : image_(image), blank_(image), page_(page) {}
+    OnePage(Surface& image, int page, std::string_view background)
+        : image_(image), blank_(image), page_(page), background_(background) {
+        begin();
+    }
     Surface& surface() override { return current_ == page_ ? image_ : blank_; }
-    void newPage() override { ++current_; }
+    void newPage() override {
+        ++current_;
+        begin();
+    }
 
 private:
+    void begin() {
+        if (current_ == page_ && !background_.empty()) image_.drawBackground(background_, page_);
+    }
     Surface& image_;
     Blank blank_;
     int page_;
+    std::string_view background_;
     int current_ = 1;
+};
+
+// The sheets of one copy of a print: the chosen pages of the job, each on a page of
+// the print job over its background; the others laid out on a blank.
+class CopyTarget final : public PageTarget {
+public:
+    // `pageOpen` says whether the print job has a begun page that no sheet has
+    // taken yet (its first); it is kept from copy to copy.
+    CopyTarget(PrintJob& job, std::string_view background, const std::set<int>* pages, bool& pageOpen)
+        : job_(job), blank_(job.surface()), background_(background), pages_(pages), pageOpen_(pageOpen) {
+        begin();
+    }
+    Surface& surface() override { return chosen() ? job_.surface() : blank_; }
+    void newPage() override {
+        ++page_;
+        begin();
+    }
+
+private:
+    bool chosen() const { return !pages_ || pages_->count(page_) != 0; }
+    void begin() {
+        if (!chosen()) return;
+        if (!pageOpen_) job_.newPage();
+        pageOpen_ = false;
+        if (!background_.empty()) job_.surface().drawBackground(background_, page_);
+    }
+    PrintJob& job_;
+    Blank blank_;
+    std::string_view background_;
+    const std::set<int>* pages_;
+    bool& pageOpen_;
+    int page_ = 1;
 };
 
 // Collects the letters of each page by their place; box cells and images draw
@@ -130,7 +172,7 @@ std::size_t MemorySource::read(std::uint8_t* out, std::size_t max) {
 }
 
 void printJob(FileSystem& fs, std::string_view dosPath, PrintJob& job, const Options& options,
-              const Paper& paper, Progress& progress) {
+              const Paper& paper, const Copies& copies, Progress& progress) {
     ByteFile file(fs);
     file.assign(dosPath);
     openJob(file);
@@ -143,12 +185,23 @@ void printJob(FileSystem& fs, std::string_view dosPath, PrintJob& job, const Opt
     try {
         std::int64_t size = 0;
         check(file.size(size));
-        progress.setPosition(0);
-        progress.setMaximum(size);
-        progress.setStep(1);
-        FileSource source(file, progress);
-        JobTarget target(job);
-        Interpreter(options, paper).run(source, target);
+        const std::size_t count = std::max<std::size_t>(1, copies.backgrounds.size());
+        bool pageOpen = true;
+        for (std::size_t copy = 0; copy < count; ++copy) {
+            if (copy > 0) {
+                // The next copy reads the job from its start again.
+                check(file.close());
+                openJob(file);
+            }
+            progress.setPosition(0);
+            progress.setMaximum(size);
+            progress.setStep(1);
+            FileSource source(file, progress);
+            const std::string_view background =
+                copies.backgrounds.empty() ? std::string_view() : std::string_view(copies.backgrounds[copy]);
+            CopyTarget target(job, background, copies.pages, pageOpen);
+            Interpreter(options, paper).run(source, target);
+        }
         job.end();
     } catch (...) {
         job.abort();
@@ -161,7 +214,7 @@ void printJob(FileSystem& fs, std::string_view dosPath, PrintJob& job, const Opt
 }
 
 int renderPage(FileSystem& fs, std::string_view dosPath, int page, Surface& image,
-               const Options& options, const Paper& paper, Progress& progress) {
+               const Options& options, const Paper& paper, std::string_view background, Progress& progress) {
     ByteFile file(fs);
     file.assign(dosPath);
     openJob(file);
@@ -173,7 +226,7 @@ int renderPage(FileSystem& fs, std::string_view dosPath, int page, Surface& imag
         progress.setMaximum(size);
         image.fillRect(0, 0, paper.deviceWidth(), paper.deviceHeight());
         FileSource source(file, progress);
-        OnePage target(image, page);
+        OnePage target(image, page, background);
         pages = Interpreter(options, paper).run(source, target);
     } catch (...) {
         (void)file.close();
@@ -201,6 +254,7 @@ int readText(FileSystem& fs, std::string_view dosPath, const Options& options, P
         paper.dpiX = paper.dpiY = static_cast<int>(kUnitsPerInch);
         // Read at the job page's own size, however long: never fitted.
         paper.printableHeight = std::numeric_limits<std::int64_t>::max() / 4;
+        paper.printableWidth = kCarriage;
         count = Interpreter(options, paper).run(source, pages);
     } catch (...) {
         (void)file.close();

@@ -2,8 +2,10 @@
 // the preview, or its text.
 #pragma once
 
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "escp/interpreter.h"
 #include "platform/files.h"
@@ -46,16 +48,25 @@ private:
     PrintJob& job_;
 };
 
+// The copies of a print: the whole job once under each background in turn (one
+// copy on plain paper when there are none), each copy with only the chosen pages
+// (all when none are).
+struct Copies {
+    const std::vector<std::string>& backgrounds;
+    const std::set<int>* pages = nullptr;
+};
+
 // Prints the ESC/P job at `dosPath` on `job` as one print job (the title of every
 // print job, portrait), as printStream prints the line format: a job that cannot
 // begin raises IoError(160); an input/output error aborts the job and is raised.
 void printJob(FileSystem& fs, std::string_view dosPath, PrintJob& job, const Options& options,
-              const Paper& paper, Progress& progress);
+              const Paper& paper, const Copies& copies, Progress& progress);
 
 // Draws page `page` (1-based) of the job onto `image`, cleared first to its
-// `paper` size. Returns the job's page count.
+// `paper` size, over `background` (a host path; empty: none). Returns the job's
+// page count.
 int renderPage(FileSystem& fs, std::string_view dosPath, int page, Surface& image,
-               const Options& options, const Paper& paper, Progress& progress);
+               const Options& options, const Paper& paper, std::string_view background, Progress& progress);
 
 // The job's text as UTF-8 lines (line feeds), pages separated by form feeds: the
 // letters of each print line in their columns, box characters left out.

@@ -1,5 +1,6 @@
 #include "formats/device_uri.h"
 
+#include <algorithm>
 #include <charconv>
 #include <tuple>
 
@@ -12,6 +13,40 @@ std::optional<int> integer(std::string_view text) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return v;
+}
+
+// A value with every byte but letters, digits, "-._~/" written as %XX.
+std::string percentEncoded(std::string_view text) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~' || c == '/') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> percentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        int v = 0;
+        if (i + 2 >= text.size()) return std::nullopt;
+        const auto [end, ec] = std::from_chars(text.data() + i + 1, text.data() + i + 3, v, 16);
+        if (ec != std::errc() || end != text.data() + i + 3) return std::nullopt;
+        out += static_cast<char>(v);
+        i += 2;
+    }
+    return out;
 }
 
 }  // namespace
@@ -61,7 +96,14 @@ std::optional<QueueDevice> parseDeviceUri(std::string_view uri, std::string& why
         } else if (key == "papir") {
             const auto paper = paperNamed(value);
             ok = paper.has_value();
-            if (ok) d.keys.paper = std::string(paperName(*paper));
+            if (ok) d.keys.paper = paperName(*paper);
+        } else if (key == "hatter") {
+            const auto text = percentDecoded(value);
+            const auto files = text ? parseBackgrounds(*text) : std::nullopt;
+            // Host paths: the scheduler's backend has no drive C.
+            ok = files && !files->empty() &&
+                 std::all_of(files->begin(), files->end(), [](const std::string& f) { return f.front() == '/'; });
+            if (ok) d.keys.backgrounds = *files;
         } else if (key == "eltolas") {
             const auto offset = parseOffset(value);
             ok = offset.has_value();
@@ -84,7 +126,8 @@ std::optional<QueueDevice> parseDeviceUri(std::string_view uri, std::string& why
 std::string deviceUri(const QueueDevice& d) {
     return std::string(kDeviceScheme) + ":/" + d.target + "?forma=" + (d.lineFormat ? "sor" : "escp") +
            "&tipus=" + std::to_string(d.keys.pins) + "&kodlap=" + std::to_string(d.keys.codePage) +
-           "&papir=" + d.keys.paper + "&eltolas=" + formatOffset(d.keys.offsetX, d.keys.offsetY);
+           "&papir=" + d.keys.paper + "&eltolas=" + formatOffset(d.keys.offsetX, d.keys.offsetY) +
+           (d.keys.backgrounds.empty() ? std::string() : "&hatter=" + percentEncoded(formatBackgrounds(d.keys.backgrounds)));
 }
 
 JobOrigin originOf(const QueueDevice& d, const std::string& convertInto) {

@@ -1,7 +1,8 @@
 // The device of a print queue that draws DOS jobs: "norvexa:/TARGET?KEY=VALUE&...",
 // where TARGET is the queue of the same scheduler that receives the drawn job and
-// the keys are those of a watched folder (tipus, kodlap, papir, eltolas) and forma:
-// escp (the default) or sor, the seven host programs' own format.
+// the keys are those of a watched folder (tipus, kodlap, papir, eltolas, hatter:
+// host paths the scheduler's user can read, percent-encoded, parted by "|") and
+// forma: escp (the default) or sor, the seven host programs' own format.
 #pragma once
 
 #include <optional>

@@ -21,15 +21,20 @@ IoError failureAt(const std::string& path, int code) {
 
 }  // namespace
 
-Sheet sheetOf(const WatchedFolder& folder) {
-    return {paperNamed(folder.paper).value_or(kA4), sheetUnitsOfMillimetres(folder.offsetX),
-            sheetUnitsOfMillimetres(folder.offsetY)};
+Sheet sheetOf(FileSystem& fs, const WatchedFolder& folder) {
+    Sheet sheet{paperNamed(folder.paper).value_or(kA4), sheetUnitsOfMillimetres(folder.offsetX),
+                sheetUnitsOfMillimetres(folder.offsetY)};
+    // A raw route's bytes go as they are: nothing is drawn under them.
+    if (!folder.raw)
+        for (const std::string& file : folder.backgrounds) sheet.backgrounds.push_back(fs.hostPath(file));
+    return sheet;
 }
 
 std::unique_ptr<Document> openDocument(FileSystem& fs, const std::string& path, const JobOrigin& origin,
                                        PrintSettings settings) {
     if (origin.folder)
-        return std::make_unique<escp::Document>(fs, path, escpOptionsOf(*origin.folder), sheetOf(*origin.folder));
+        return std::make_unique<escp::Document>(fs, path, escpOptionsOf(*origin.folder),
+                                               sheetOf(fs, *origin.folder));
     if (origin.convertInto.empty()) return std::make_unique<LineDocument>(fs, path, std::move(settings));
     convertHostJob(fs, path, origin.convertInto);
     return std::make_unique<LineDocument>(fs, origin.convertInto, std::move(settings));

@@ -37,8 +37,9 @@ std::unique_ptr<Document> openDocument(FileSystem& fs, const std::string& path, 
 // copies a job of the seven paths. Raises IoError naming the file that failed.
 void convertHostJob(FileSystem& fs, const std::string& job, const std::string& out);
 
-// The sheet a folder's jobs are laid out on: its paper, moved by its offset.
-Sheet sheetOf(const WatchedFolder& folder);
+// The sheet a folder's jobs are laid out on: its paper, moved by its offset, under
+// its backgrounds (their host paths on `fs`).
+Sheet sheetOf(FileSystem& fs, const WatchedFolder& folder);
 
 // Whether `codePage` is one a watched folder's jobs may be read in (kodlap).
 bool isJobCodePage(int codePage);

@@ -17,11 +17,14 @@
 #include "forms/MainPanel.h"
 #include "forms/WindowKit.h"
 #include "intake/paths.h"
+#include "platform/qt/background.h"
 #include "render/calibration_page.h"
 
 namespace {
 
 const int kPins[] = {24, 9};
+// The paper list's last entry: a size of the folder's own.
+const QString kCustomPaper = QStringLiteral("Egyéni");
 const int kCodePages[] = {437, 850, 852};
 
 QString u8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -31,7 +34,7 @@ QString u8(const std::string& text) { return QString::fromUtf8(text.data(), stat
 TFigyeltMappak::TFigyeltMappak(Globals& g, QWidget* parent) : QDialog(parent), g_(g) {
     setWindowTitle(QStringLiteral("Figyelt mappák"));
     nx::qt::styleWindow(*this, true);
-    setFixedSize(420, 420);
+    setFixedSize(420, 516);
     createControls();
     // The syntax of the file is checked here; a folder that cannot be reached now
     // stays in the list, and OK refuses it.
@@ -99,6 +102,7 @@ void TFigyeltMappak::createControls() {
     Papir = new QComboBox(this);
     Papir->setGeometry(262, 296, 80, 21);
     for (std::string_view name : nx::kPaperNames) Papir->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    Papir->addItem(kCustomPaper);
     LabelPapir->setBuddy(Papir);
     LabelJobbra = label(QStringLiteral("Eltolás &jobbra (mm):"), 8, 326, 150);
     Jobbra = new QLineEdit(QStringLiteral("0"), this);
@@ -112,9 +116,31 @@ void TFigyeltMappak::createControls() {
     Nyers->setGeometry(8, 370, 250, 17);
     Probaoldal = button(QStringLiteral("Pró&baoldal"), 262, 340, 95);
 
-    OkGomb = button(QStringLiteral("OK"), 254, 390, 75);
+    LabelSzelesseg = label(QStringLiteral("Egyén&i papír szélessége (mm):"), 8, 394, 160);
+    Szelesseg = new QLineEdit(this);
+    Szelesseg->setGeometry(8, 410, 70, 21);
+    LabelSzelesseg->setBuddy(Szelesseg);
+    LabelMagassag = label(QStringLiteral("ma&gassága (mm):"), 170, 394, 100);
+    Magassag = new QLineEdit(this);
+    Magassag->setGeometry(170, 410, 70, 21);
+    LabelMagassag->setBuddy(Magassag);
+    LabelHatter = label(QStringLiteral("Háttér (kép &vagy PDF; több fájl | jellel):"), 8, 438, 310);
+    Hatter = new QLineEdit(this);
+    Hatter->setGeometry(8, 454, 310, 21);
+    Hatter->setMaxLength(1024);
+    LabelHatter->setBuddy(Hatter);
+    HatterTallozas = button(QStringLiteral("Tallózá&s..."), 326, 452, 86);
+    auto customPaper = [this] {
+        const bool custom = Papir->currentText() == kCustomPaper;
+        Szelesseg->setEnabled(custom);
+        Magassag->setEnabled(custom);
+    };
+    connect(Papir, &QComboBox::currentIndexChanged, this, customPaper);
+    customPaper();
+
+    OkGomb = button(QStringLiteral("OK"), 254, 486, 75);
     OkGomb->setDefault(true);
-    MegseGomb = button(QStringLiteral("Mégse"), 337, 390, 75);
+    MegseGomb = button(QStringLiteral("Mégse"), 337, 486, 75);
 
     for (QWidget* w : {static_cast<QWidget*>(LabelLista), static_cast<QWidget*>(Hozzaadas),
                        static_cast<QWidget*>(Modositas), static_cast<QWidget*>(Torles),
@@ -123,13 +149,16 @@ void TFigyeltMappak::createControls() {
                        static_cast<QWidget*>(Nyomtatas), static_cast<QWidget*>(Elonezet),
                        static_cast<QWidget*>(LabelNyomtato), static_cast<QWidget*>(LabelPapir),
                        static_cast<QWidget*>(LabelJobbra), static_cast<QWidget*>(LabelLefele),
-                       static_cast<QWidget*>(Nyers), static_cast<QWidget*>(Probaoldal)})
+                       static_cast<QWidget*>(Nyers), static_cast<QWidget*>(Probaoldal),
+                       static_cast<QWidget*>(LabelSzelesseg), static_cast<QWidget*>(LabelMagassag),
+                       static_cast<QWidget*>(LabelHatter), static_cast<QWidget*>(HatterTallozas)})
         nx::qt::fitWidth(w, 412);
 
     connect(Hozzaadas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::HozzaadasClick); });
     connect(Modositas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::ModositasClick); });
     connect(Torles, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::TorlesClick); });
     connect(Tallozas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::TallozasClick); });
+    connect(HatterTallozas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::HatterTallozasClick); });
     connect(Lista, &QListWidget::currentRowChanged, this, [this] { run(&TFigyeltMappak::ListaChange); });
     connect(Probaoldal, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::ProbaoldalClick); });
     connect(OkGomb, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::OkGombClick); });
@@ -152,6 +181,7 @@ void TFigyeltMappak::fill() {
         if (f.paper != "A4") route += QStringLiteral(", ") + u8(f.paper);
         if (f.offsetX != 0 || f.offsetY != 0) route += QStringLiteral(", eltolás ") + u8(nx::formatOffset(f.offsetX, f.offsetY));
         if (f.raw) route += QStringLiteral(", nyers");
+        if (!f.backgrounds.empty()) route += QStringLiteral(", háttér: ") + u8(nx::formatBackgrounds(f.backgrounds));
         Lista->addItem(u8(f.path) + QStringLiteral("  —  %1 tűs, %2, %3")
                                         .arg(f.pins)
                                         .arg(f.codePage)
@@ -171,6 +201,11 @@ nx::WatchedFolder TFigyeltMappak::edited() const {
     f.preview = Elonezet->isChecked();
     if (Nyomtato->currentIndex() > 0) f.printer = Nyomtato->currentText().toUtf8().toStdString();
     f.paper = Papir->currentText().toStdString();
+    if (Papir->currentText() == kCustomPaper) {
+        const auto paper = nx::paperNamed((Szelesseg->text().trimmed() + QLatin1Char('x') + Magassag->text().trimmed()).toStdString());
+        f.paper = paper ? nx::paperName(*paper) : std::string("A4");
+    }
+    if (const auto files = nx::parseBackgrounds(Hatter->text().toUtf8().toStdString())) f.backgrounds = *files;
     if (const auto offset = nx::parseOffset((Jobbra->text() + QLatin1Char(',') + Lefele->text()).toStdString()))
         std::tie(f.offsetX, f.offsetY) = *offset;
     f.raw = Nyers->isChecked();
@@ -181,6 +216,28 @@ bool TFigyeltMappak::offsetValid() {
     if (nx::parseOffset((Jobbra->text() + QLatin1Char(',') + Lefele->text()).toStdString())) return true;
     message(QStringLiteral("Az eltolás milliméterben -50 és 50 között lehet (tizedesponttal, pl. 2.5)."));
     return false;
+}
+
+bool TFigyeltMappak::paperValid() {
+    if (Papir->currentText() != kCustomPaper ||
+        nx::paperNamed((Szelesseg->text().trimmed() + QLatin1Char('x') + Magassag->text().trimmed()).toStdString()))
+        return true;
+    message(QStringLiteral("Az egyéni papír szélessége és magassága milliméterben 50 és 600 között lehet "
+                           "(tizedesponttal, pl. 215.9)."));
+    return false;
+}
+
+bool TFigyeltMappak::backgroundValid() {
+    const auto files = nx::parseBackgrounds(Hatter->text().toUtf8().toStdString());
+    if (!files) {
+        message(QStringLiteral("A háttér fájljai C:\\... vagy teljes útvonallal adhatók meg, | jellel elválasztva."));
+        return false;
+    }
+    if (!files->empty() && Nyers->isChecked()) {
+        message(QStringLiteral("Nyers küldés mellé nem adható háttér: a nyomtató a feladat bájtjait kapja."));
+        return false;
+    }
+    return true;
 }
 
 void TFigyeltMappak::showFolder(const nx::WatchedFolder& f) {
@@ -198,7 +255,18 @@ void TFigyeltMappak::showFolder(const nx::WatchedFolder& f) {
         }
     }
     Nyomtato->setCurrentIndex(printer);
-    Papir->setCurrentIndex(std::max(0, Papir->findText(u8(f.paper))));
+    const int named = Papir->findText(u8(f.paper));
+    Papir->setCurrentIndex(named >= 0 ? named : Papir->findText(kCustomPaper));
+    Szelesseg->clear();
+    Magassag->clear();
+    if (named < 0) {
+        if (const auto paper = nx::paperNamed(f.paper)) {
+            const auto [w, h] = nx::millimetresOf(*paper);
+            Szelesseg->setText(u8(nx::millimetreText(w)));
+            Magassag->setText(u8(nx::millimetreText(h)));
+        }
+    }
+    Hatter->setText(u8(nx::formatBackgrounds(f.backgrounds)));
     const std::string offset = nx::formatOffset(f.offsetX, f.offsetY);
     Jobbra->setText(u8(offset.substr(0, offset.find(','))));
     Lefele->setText(u8(offset.substr(offset.find(',') + 1)));
@@ -211,7 +279,7 @@ void TFigyeltMappak::ListaChange() {
 }
 
 void TFigyeltMappak::HozzaadasClick() {
-    if (!offsetValid()) return;
+    if (!offsetValid() || !paperValid() || !backgroundValid()) return;
     const nx::WatchedFolder f = edited();
     if (f.path.empty()) {
         message(QStringLiteral("Adja meg a mappát!"));
@@ -232,7 +300,7 @@ void TFigyeltMappak::ModositasClick() {
         message(QStringLiteral("Válasszon mappát a listából!"));
         return;
     }
-    if (!offsetValid()) return;
+    if (!offsetValid() || !paperValid() || !backgroundValid()) return;
     const nx::WatchedFolder f = edited();
     if (f.path.empty()) {
         message(QStringLiteral("Adja meg a mappát!"));
@@ -272,19 +340,40 @@ void TFigyeltMappak::TallozasClick() {
     Utvonal->setText(path);
 }
 
+void TFigyeltMappak::HatterTallozasClick() {
+    // The chooser shows host files; one on drive C is written the DOS way. A chosen
+    // file is added to those already given.
+    const QString given = Hatter->text().trimmed();
+    QString path = QString::fromStdString(g_.fs.hostPath("c:\\"));
+    const QString filter = nx::qt::readsPdfBackgrounds()
+                               ? QStringLiteral("Képek és PDF (*.png *.jpg *.jpeg *.bmp *.pdf *.PNG *.JPG *.JPEG *.BMP *.PDF)")
+                               : QStringLiteral("Képek (*.png *.jpg *.jpeg *.bmp *.PNG *.JPG *.JPEG *.BMP)");
+    if (!g_.dialogs.chooseFile(this, QStringLiteral("Háttér"), filter, path)) return;
+    const QString driveC = QDir::cleanPath(QString::fromStdString(g_.fs.drives().driveC()));
+    const QString chosen = QDir::cleanPath(path);
+    if (chosen.startsWith(driveC + QLatin1Char('/'), Qt::CaseInsensitive)) {
+        QString rest = chosen.mid(driveC.size());
+        rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        path = QStringLiteral("C:") + rest;
+    } else {
+        path = QDir::toNativeSeparators(chosen);
+    }
+    Hatter->setText(given.isEmpty() ? path : given + QLatin1Char('|') + path);
+}
+
 void TFigyeltMappak::ProbaoldalClick() {
-    if (!offsetValid() || !g_.Nyomtat) return;
+    if (!offsetValid() || !paperValid() || !backgroundValid() || !g_.Nyomtat) return;
     const nx::WatchedFolder f = edited();
     const std::string line = "Mappa: " + (f.path.empty() ? std::string("-") : f.path) + "   Nyomtató: " +
                              (f.printer.empty() ? std::string("a szolgáltatás nyomtatója") : f.printer) +
                              "   Papír: " + f.paper + "   Eltolás: " + nx::formatOffset(f.offsetX, f.offsetY) + " mm";
-    nx::CalibrationPage page(g_.fs, nx::sheetOf(f), line, f.raw ? std::string(nx::paths::kCalibrationPage) : std::string());
+    nx::CalibrationPage page(g_.fs, nx::sheetOf(g_.fs, f), line, f.raw ? std::string(nx::paths::kCalibrationPage) : std::string());
     g_.Nyomtat->Kikuldes(page, nullptr, nx::routeOf(f));
 }
 
 void TFigyeltMappak::OkGombClick() {
     // An offset that cannot be taken keeps the window open: nothing typed is lost.
-    if (!offsetValid()) return;
+    if (!offsetValid() || !paperValid() || !backgroundValid()) return;
     // A folder typed in but not added yet is what the user means to add.
     const nx::WatchedFolder typed = edited();
     if (!typed.path.empty() && Lista->currentRow() < 0 &&
@@ -296,6 +385,13 @@ void TFigyeltMappak::OkGombClick() {
         if (const std::string why = nx::folderProblem(g_.fs, f); !why.empty()) {
             message(u8(why));
             return;
+        }
+        // A background that cannot be drawn is refused now, with its name and why.
+        for (const std::string& file : f.backgrounds) {
+            if (const std::string why = nx::qt::backgroundProblem(g_.fs.hostPath(file)); !why.empty()) {
+                message(QStringLiteral("A háttér nem használható: ") + u8(why));
+                return;
+            }
         }
         std::string host = g_.fs.hostPath(f.path);
         while (host.size() > 1 && (host.back() == '/' || host.back() == '\\')) host.pop_back();

@@ -1,6 +1,7 @@
 // The "Figyelt mappák" window: the watched folders of other DOS programs, their
 // printer family, code page and print or preview choice, and each one's route: its
-// printer, paper, offset and raw sending, tried with a calibration page. It edits a copy of the
+// printer, paper (a name or a size of its own), offset, raw sending and the
+// background drawn under its pages, tried with a calibration page. It edits a copy of the
 // list; OK checks every folder and writes "c:\norvexa\mappak.ini" whole (the watch
 // takes it at its next cycle), Mégse leaves everything as it was. The rules of the
 // file live in intake/folders.
@@ -43,13 +44,20 @@ public:
     QLabel* LabelNyomtato;
     QComboBox* Nyomtato;     // "(a szolgáltatás nyomtatója)", then the system's printers
     QLabel* LabelPapir;
-    QComboBox* Papir;        // A4, A5, Letter, Legal
+    QComboBox* Papir;        // A4, A5, Letter, Legal, Egyéni
     QLabel* LabelJobbra;
     QLineEdit* Jobbra;       // the offset right, in millimetres
     QLabel* LabelLefele;
     QLineEdit* Lefele;       // the offset down, in millimetres
     QCheckBox* Nyers;        // the job's bytes to the printer unchanged
     QPushButton* Probaoldal; // a calibration page through the route
+    QLabel* LabelSzelesseg;
+    QLineEdit* Szelesseg;    // "Egyéni" paper's width, in millimetres
+    QLabel* LabelMagassag;
+    QLineEdit* Magassag;     // and its height
+    QLabel* LabelHatter;
+    QLineEdit* Hatter;       // background files, parted by "|"
+    QPushButton* HatterTallozas;
     QPushButton* OkGomb;
     QPushButton* MegseGomb;
 
@@ -60,6 +68,7 @@ public:
     void ModositasClick();
     void TorlesClick();
     void TallozasClick();
+    void HatterTallozasClick();
     void ListaChange();
     void ProbaoldalClick();
     void OkGombClick();
@@ -70,6 +79,9 @@ private:
     nx::WatchedFolder edited() const;
     // Whether the offset boxes hold what a folder may have; tells the user when not.
     bool offsetValid();
+    // The same for the "Egyéni" paper's size, and for the background with the route.
+    bool paperValid();
+    bool backgroundValid();
     void showFolder(const nx::WatchedFolder& folder);
     void message(const QString& text);
     void run(void (TFigyeltMappak::*handler)());

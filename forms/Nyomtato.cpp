@@ -25,6 +25,7 @@
 #include "forms/WindowKit.h"
 #include "intake/intconv.h"
 #include "intake/paths.h"
+#include "platform/qt/background.h"
 #include "platform/qt/codec.h"
 #include "platform/qt/print_job.h"
 #include "formats/open.h"
@@ -382,6 +383,13 @@ void TNyomtat::printTaken(const nx::JobCycle::Decision& next) {
     recordJob(g_, std::move(entry));
 }
 
+std::string TNyomtat::backgroundProblem(const std::optional<nx::WatchedFolder>& folder) {
+    if (!folder) return {};
+    for (const std::string& file : nx::sheetOf(g_.fs, *folder).backgrounds)
+        if (std::string why = nx::qt::backgroundProblem(file); !why.empty()) return why;
+    return {};
+}
+
 bool TNyomtat::variableLineHeight() const { return ValtozoSormagassag->isChecked(); }
 
 void TNyomtat::Figyeles(QObject*) {
@@ -422,6 +430,16 @@ void TNyomtat::Figyeles(QObject*) {
         case nx::JobCycle::Step::Show: {
             setStatus(cp("Megjelen\xedt\xe9s..."));
             nx::HistoryEntry entry = nx::takenEntry(g_.history, next.job, next.folder, next.checksum);
+            if (const std::string why = backgroundProblem(next.folder); !why.empty()) {
+                // Not shown without its background: kept in its folder and set aside
+                // until it, its background or the folders file changes; told once.
+                entry.result = nx::HistoryEntry::Result::Failed;
+                entry.message = why;
+                recordJob(g_, std::move(entry));
+                g_.cycle.printFailed();
+                g_.services.errorBox(nx::withFullStop(nx::utf8ToCp1250(next.job + ": " + why)));
+                break;
+            }
             g_.Nyomt->openJob(next.file, {next.folder, {}});
             entry.pages = g_.Nyomt->countedPages();
             entry.result = nx::HistoryEntry::Result::Shown;

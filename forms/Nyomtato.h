@@ -105,6 +105,9 @@ private:
     // The cycle's job printed, its route's printer or the service's; kept in the
     // history with what became of it.
     void printTaken(const nx::JobCycle::Decision& next);
+    // Why a folder's background cannot be drawn (UTF-8), empty when it can or there
+    // is none.
+    std::string backgroundProblem(const std::optional<nx::WatchedFolder>& folder);
     std::unique_ptr<TElozmenyek> historyWindow_;
     void boxExit(QObject* box);
     void boxKeyPress(QObject* box, char key);

@@ -73,8 +73,8 @@ void JobCycle::printed() {
 }
 
 void JobCycle::printFailed() {
-    if (!taken_ || pending_ != Step::Print || !takenFromFolder_) return;
-    if (const std::optional<TakenJob> job = finish(Step::Print)) watch_.setAside(job->path);
+    if (!taken_ || (pending_ != Step::Print && pending_ != Step::Show) || !takenFromFolder_) return;
+    if (const std::optional<TakenJob> job = finish(pending_)) watch_.setAside(job->path);
 }
 
 void JobCycle::previewClosed() {

@@ -68,8 +68,9 @@ public:
     // working copy deleted, both checked.
     void printed();
 
-    // The print of the working copy failed: a folder's job is set aside until it
-    // changes and the cycle goes on; a job of the seven paths stays as it is.
+    // The print of the working copy failed, or a folder's job could not be shown (its
+    // background cannot be drawn): a folder's job is set aside until it changes and
+    // the cycle goes on; a job of the seven paths stays as it is.
     void printFailed();
 
     // The preview of a job of this cycle closed: its job file is released

@@ -64,8 +64,12 @@ void setKey(Section& s, const std::string& key, const std::string& value) {
     } else if (key == "nyomtato") {
         s.folder.printer = value;
     } else if (key == "papir") {
-        if (const auto paper = paperNamed(v)) s.folder.paper = std::string(paperName(*paper));
-        else s.problems.push_back("hibás érték: papir=" + value + " (A4, A5, Letter vagy Legal lehet)");
+        if (const auto paper = paperNamed(v)) s.folder.paper = paperName(*paper);
+        else s.problems.push_back("hibás érték: papir=" + value +
+                                  " (A4, A5, Letter, Legal vagy SZÉLxMAG milliméterben, 50 és 600 között)");
+    } else if (key == "hatter") {
+        if (const auto files = parseBackgrounds(value)) s.folder.backgrounds = *files;
+        else s.problems.push_back("hibás érték: hatter=" + value + " (fájlok | jellel elválasztva, C:\\... vagy teljes útvonal)");
     } else if (key == "eltolas") {
         if (const auto offset = parseOffset(value)) std::tie(s.folder.offsetX, s.folder.offsetY) = *offset;
         else s.problems.push_back("hibás érték: eltolas=" + value + " (X,Y milliméterben, -50 és 50 között)");
@@ -118,6 +122,26 @@ std::string formatOffset(double x, double y) {
         return s == "-0" ? std::string("0") : s;
     };
     return one(x) + "," + one(y);
+}
+
+std::optional<std::vector<std::string>> parseBackgrounds(std::string_view text) {
+    std::vector<std::string> files;
+    if (trim(text).empty()) return files;
+    for (;;) {
+        const std::size_t bar = text.find('|');
+        std::string file = trim(text.substr(0, bar));
+        if (!isFolderPath(file)) return std::nullopt;
+        files.push_back(std::move(file));
+        if (bar == std::string_view::npos) break;
+        text.remove_prefix(bar + 1);
+    }
+    return files;
+}
+
+std::string formatBackgrounds(const std::vector<std::string>& files) {
+    std::string text;
+    for (std::size_t i = 0; i < files.size(); ++i) text += (i ? "|" : "") + files[i];
+    return text;
 }
 
 bool isFolderPath(std::string_view path) {
@@ -184,6 +208,8 @@ FolderList parseFolders(FileSystem& fs, std::string_view text, bool checkFolders
     std::vector<std::string> watched;  // host directories taken so far
     for (Section& s : sections) {
         if (!s.hasPath) s.problems.push_back("hiányzik az utvonal");
+        if (s.folder.raw && !s.folder.backgrounds.empty())
+            s.problems.push_back("nyers küldés (nyers=igen) mellé nem adható háttér (hatter)");
         if (s.problems.empty() && checkFolders) {
             if (std::string why = folderProblem(fs, s.folder); !why.empty()) s.problems.push_back(why);
         }
@@ -224,6 +250,7 @@ std::string formatFolders(const std::vector<WatchedFolder>& folders) {
         if (f.paper != "A4") text += "papir=" + f.paper + "\r\n";
         if (f.offsetX != 0 || f.offsetY != 0) text += "eltolas=" + formatOffset(f.offsetX, f.offsetY) + "\r\n";
         if (f.raw) text += "nyers=igen\r\n";
+        if (!f.backgrounds.empty()) text += "hatter=" + formatBackgrounds(f.backgrounds) + "\r\n";
     }
     return text;
 }

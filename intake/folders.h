@@ -26,7 +26,7 @@ struct WatchedFolder {
     int codePage = 437;    // 437, 850 or 852
     bool preview = false;  // shown in the preview instead of printed at once
     // Its route: the printer by the system's name (empty: the one chosen in the
-    // main window), the paper ("A4", "A5", "Letter", "Legal"), how far the page is
+    // main window), the paper ("A4", "A5", "Letter", "Legal" or "WxH" millimetres), how far the page is
     // moved on it (millimetres, right and down, each -50 to 50), and whether the
     // job's bytes go to the printer unchanged (a dot-matrix printer's raw queue).
     std::string printer = {};
@@ -34,6 +34,10 @@ struct WatchedFolder {
     double offsetX = 0;
     double offsetY = 0;
     bool raw = false;
+    // Files drawn under every sheet of its jobs (hatter=FILE1|FILE2: DOS paths on
+    // drive C or absolute host paths, images or PDFs), the whole job printed once
+    // under each. None: plain paper. A raw route takes none.
+    std::vector<std::string> backgrounds = {};
 
     bool operator==(const WatchedFolder&) const = default;
 };
@@ -66,6 +70,12 @@ struct FolderList {
 std::optional<std::pair<double, double>> parseOffset(std::string_view text);
 // An offset as that text ("2.5,-1").
 std::string formatOffset(double x, double y);
+
+// A hatter key's files ("C:\FORM\LAP1.PNG|C:\FORM\LAP2.PNG"), each trimmed; nothing
+// when one of them is not a path a folder's file may have (see isFolderPath).
+std::optional<std::vector<std::string>> parseBackgrounds(std::string_view text);
+// The files as that text, joined by "|".
+std::string formatBackgrounds(const std::vector<std::string>& files);
 
 // Whether `path` may name a watched folder: "C:\..." on drive C, or an absolute
 // host path. Relative paths and other DOS drives are not.

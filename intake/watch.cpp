@@ -53,7 +53,10 @@ std::optional<std::string> JobWatch::choose(ByteFile& job) {
             continue;
         }
         if (const auto it = aside_.find(path); it != aside_.end()) {
-            if (it->second.size == probe.size && it->second.modifiedNs == probe.modifiedNs) continue;
+            const auto folder = folderJobs_.find(path);
+            if (it->second.job == Seen{probe.size, probe.modifiedNs} &&
+                (folder == folderJobs_.end() || it->second.backgrounds == backgroundsOf(folder->second)))
+                continue;
             aside_.erase(it);  // changed since it failed: a new try
         }
         if (tryOpen(path, probe, job)) return path;
@@ -74,7 +77,19 @@ std::optional<WatchedFolder> JobWatch::folderOf(const std::string& path) const {
 
 void JobWatch::setAside(const std::string& path) {
     FileProbe probe;
-    if (fs_.probe(path, probe) == kOk) aside_[path] = {probe.size, probe.modifiedNs};
+    if (fs_.probe(path, probe) != kOk) return;
+    const auto folder = folderJobs_.find(path);
+    aside_[path] = {{probe.size, probe.modifiedNs},
+                    folder == folderJobs_.end() ? std::vector<Seen>{} : backgroundsOf(folder->second)};
+}
+
+std::vector<JobWatch::Seen> JobWatch::backgroundsOf(const WatchedFolder& folder) {
+    std::vector<Seen> seen;
+    for (const std::string& file : folder.backgrounds) {
+        FileProbe probe;
+        seen.push_back(fs_.probe(file, probe) == kOk ? Seen{probe.size, probe.modifiedNs} : Seen{});
+    }
+    return seen;
 }
 
 std::vector<std::string> JobWatch::folderJobs() {

@@ -59,7 +59,8 @@ public:
     // The folder whose job `path` is (as choose() returned it), or nothing for the
     // seven job paths.
     std::optional<WatchedFolder> folderOf(const std::string& path) const;
-    // A folder's job that failed: passed over until its size or time changes.
+    // A folder's job that failed: passed over until its size or time, or one of its
+    // folder's background files, changes.
     void setAside(const std::string& path);
 
     // Copies the open job into the working copy and the last-job copy (see copyJob),
@@ -96,7 +97,15 @@ private:
     struct Seen {
         std::int64_t size = -1;
         std::int64_t modifiedNs = 0;
+        bool operator==(const Seen&) const = default;
     };
+    // A failed folder job as it was, and its folder's background files (size -1:
+    // missing): a change in any of them is a new try.
+    struct Aside {
+        Seen job;
+        std::vector<Seen> backgrounds;
+    };
+    std::vector<Seen> backgroundsOf(const WatchedFolder& folder);
 
     FileSystem& fs_;
     Candidates candidates_;
@@ -108,7 +117,7 @@ private:
     std::map<std::string, WatchedFolder> folderJobs_;  // the folders' jobs at the last look
     std::map<std::string, std::uint64_t> arrival_;     // by job path: when first seen
     std::uint64_t arrivals_ = 0;
-    std::map<std::string, Seen> aside_;                // failed folder jobs, as they were
+    std::map<std::string, Aside> aside_;               // failed folder jobs, as they were
 };
 
 }  // namespace nx

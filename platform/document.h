@@ -44,6 +44,10 @@ struct PrintRun {
     // (0: the whole paper). A job laid out on a paper of its own is fitted into it.
     std::int64_t printableHeight = 0;
     std::int64_t printableWidth = 0;  // the same across
+    // The device's page is the whole sheet, from its very corner (a PDF): a job laid
+    // out on a paper of its own keeps an office printer's printable area on it
+    // (kSheetMargin), as the preview shows it.
+    bool wholeSheet = false;
 };
 
 // How the job's own texts are encoded: the bytes of a trace and of the text that

@@ -41,6 +41,11 @@ public:
     // Text leaves what lies under it (true), as a printer's ribbon does, instead of
     // covering it with the fill colour (false, the line format's way).
     virtual void setTransparentText(bool) {}
+    // Draws page `page` (1-based; a file of fewer pages gives its last) of the
+    // background file `file` (a host path: an image or a PDF) over the whole sheet,
+    // under what is drawn after it. A surface that draws no pages ignores it; one
+    // that cannot read the file raises IoError naming it and why.
+    virtual void drawBackground(std::string_view /*file*/, int /*page*/) {}
 };
 
 }  // namespace nx

@@ -35,8 +35,8 @@ public:
 
 private:
     // The page on `s` at `dpi`, within a printable area of `width` by `height` sheet
-    // units from its corner.
-    void draw(Surface& s, int dpi, std::int64_t width, std::int64_t height) const;
+    // units from its corner, which lies `origin` right of and below the device's.
+    void draw(Surface& s, int dpi, std::int64_t origin, std::int64_t width, std::int64_t height) const;
 
     Sheet sheet_;
     std::string line_;

@@ -106,4 +106,11 @@ bool QtDialogService::chooseFolder(QWidget* parent, const QString& caption, QStr
     return true;
 }
 
+bool QtDialogService::chooseFile(QWidget* parent, const QString& caption, const QString& filter, QString& path) {
+    const QString chosen = QFileDialog::getOpenFileName(parent, caption, path, filter);
+    if (chosen.isEmpty()) return false;
+    path = chosen;
+    return true;
+}
+
 }  // namespace nx::qt

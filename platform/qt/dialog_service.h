@@ -35,6 +35,9 @@ public:
     virtual bool printerSetup(QWidget* parent, QPrinter& printer) = 0;
     // A folder chooser starting at `path`; true when one was chosen (in `path`).
     virtual bool chooseFolder(QWidget* parent, const QString& caption, QString& path) = 0;
+    // A file chooser showing the files `filter` names (a QFileDialog filter), starting
+    // at `path`; true when one was chosen (in `path`).
+    virtual bool chooseFile(QWidget* parent, const QString& caption, const QString& filter, QString& path) = 0;
 };
 
 // Qt's QMessageBox, QInputDialog and QPrintDialog.
@@ -46,6 +49,7 @@ public:
                int maxLength) override;
     bool printerSetup(QWidget* parent, QPrinter& printer) override;
     bool chooseFolder(QWidget* parent, const QString& caption, QString& path) override;
+    bool chooseFile(QWidget* parent, const QString& caption, const QString& filter, QString& path) override;
 };
 
 }  // namespace nx::qt

@@ -1,5 +1,7 @@
 #include "platform/qt/painter_surface.h"
 
+#include "platform/qt/background.h"
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -97,6 +99,24 @@ PainterSurface::PainterSurface(QPainter& painter, int dpiY, QColor fill)
     painter_.setBackground(QBrush(fill_));
     painter_.setBackgroundMode(Qt::OpaqueMode);
     // What the device held before is unknown until a full fill or a new page.
+}
+
+void PainterSurface::drawBackground(std::string_view file, int page) {
+    const BackgroundPage background = backgroundPage(std::string(file), page);
+    // Under everything the page draws after it.
+    flush();
+    QRect sheet = sheet_;
+    if (sheet.isNull() && painter_.device()) sheet = QRect(0, 0, painter_.device()->width(), painter_.device()->height());
+    QRectF target(sheet);
+    if (!background.inches.isEmpty()) {
+        // A PDF page at its own size from the sheet's corner.
+        target.setSize(QSizeF(background.inches.width() * dpiY_, background.inches.height() * dpiY_));
+    }
+    painter_.save();
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter_.drawImage(target, background.image);
+    painter_.restore();
+    ++paintCalls_;
 }
 
 PainterSurface::~PainterSurface() {

@@ -16,6 +16,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLine>
+#include <QRect>
 #include <QList>
 #include <QPointF>
 #include <QRawFont>
@@ -66,6 +67,11 @@ public:
     void setFontStretch(int percent) override;
     void fillInk(int x1, int y1, int x2, int y2, int percent) override;
     void setTransparentText(bool transparent) override;
+    void drawBackground(std::string_view file, int page) override;
+    // Where the whole sheet lies in device units (a printer draws from its printable
+    // corner, so the sheet begins above and left of it); the device's own rectangle
+    // when never set.
+    void setSheetRect(QRect sheet) { sheet_ = sheet; }
 
     // Draws everything pending.
     void flush();
@@ -123,6 +129,7 @@ private:
     Metrics* current_ = nullptr;
     std::map<std::tuple<std::string, int, bool, bool, int>, Metrics> cache_;
 
+    QRect sheet_;
     int penX_ = 0, penY_ = 0;
     bool batching_ = true;
     bool lacksFont_ = false;

@@ -50,6 +50,16 @@ std::int64_t SheetOnPrinter::printableWidth() const {
 }
 namespace {
 
+// The whole sheet in the painter's units: the painter draws from the printable
+// corner.
+QRect sheetRectOf(QPrinter& printer) {
+    const int dpi = std::max(1, printer.resolution());
+    const QPageLayout layout = printer.pageLayout();
+    const QRect full = layout.fullRectPixels(dpi);
+    const QRect paint = layout.paintRectPixels(dpi);
+    return {full.left() - paint.left(), full.top() - paint.top(), full.width(), full.height()};
+}
+
 // A new empty file named after `target`, created with the permissions that a new
 // `target` would get (or those of the existing one), so that the rename at the end
 // gives the document its usual mode. Empty when none can be made.
@@ -119,6 +129,7 @@ bool QtPrintJob::begin() {
         active_ = true;
         pages_ = 1;
         surface_ = std::make_unique<PainterSurface>(painter_, printer_.logicalDpiY(), QColor(Qt::white));
+        surface_->setSheetRect(sheetRectOf(printer_));
         surface_->beginPage();
         return true;
     }
@@ -139,6 +150,7 @@ bool QtPrintJob::begin() {
     active_ = true;
     pages_ = 1;
     surface_ = std::make_unique<PainterSurface>(painter_, printer_.logicalDpiY(), QColor(Qt::white));
+    surface_->setSheetRect(sheetRectOf(printer_));
     surface_->beginPage();
     return true;
 }

@@ -21,6 +21,8 @@ void savePdf(Document& doc, const QString& hostPath, Progress& progress, const P
     onPrinter.dpi = printer.resolution();
     onPrinter.printableHeight = sheet.printableHeight();
     onPrinter.printableWidth = sheet.printableWidth();
+    // A job on a paper of its own has the whole sheet as the PDF's page.
+    onPrinter.wholeSheet = doc.sheet().paper.has_value();
     doc.print(job, onPrinter, progress);
     if (job.lackedFont())
         throw IoError(kDeviceWriteFault, "no installed font can draw the letters of the job; install a "

@@ -12,7 +12,8 @@
 namespace nx::qt {
 
 // Prints `doc` into the PDF file `hostPath` as `run` says (a PDF at 600 dpi
-// unless it says otherwise). A job that cannot be begun or completed raises IoError
+// unless it says otherwise). A job laid out on a paper of its own gets the whole
+// sheet as its page, the job in an office printer's printable area on it. A job that cannot be begun or completed raises IoError
 // (kDeviceWriteFault); so do the document's own errors. The file is whole or not
 // written.
 void savePdf(Document& doc, const QString& hostPath, Progress& progress, const PrintRun& run = {});

@@ -41,6 +41,10 @@ public:
     // Folder chooser: the answers in order (nullopt: cancelled); none left: cancelled.
     std::deque<std::optional<QString>> folderAnswers;
 
+    // File chooser: the same, with the filters it was shown with.
+    std::deque<std::optional<QString>> fileAnswers;
+    std::vector<QString> fileFilters;
+
     // Runs while a message or error box would be shown (e.g. to check state then).
     std::function<void()> onBox;
 
@@ -78,6 +82,16 @@ public:
         }
         path = *folderAnswers.front();
         folderAnswers.pop_front();
+        return true;
+    }
+    bool chooseFile(QWidget*, const QString&, const QString& filter, QString& path) override {
+        fileFilters.push_back(filter);
+        if (fileAnswers.empty() || !fileAnswers.front()) {
+            if (!fileAnswers.empty()) fileAnswers.pop_front();
+            return false;
+        }
+        path = *fileAnswers.front();
+        fileAnswers.pop_front();
         return true;
     }
 };
