@@ -40,8 +40,10 @@ struct Entry {
 
 std::mutex mutex;
 std::map<std::string, Entry>& cache() {
-    static std::map<std::string, Entry> entries;
-    return entries;
+    // Never destroyed: a PDF document must not be closed after the application's
+    // end, when its library has gone.
+    static auto* entries = new std::map<std::string, Entry>;
+    return *entries;
 }
 
 std::string named(const std::string& path, const std::string& why) { return path + ": " + why; }

@@ -14,60 +14,18 @@
 
 #include "intake/charmap.h"
 #include "intake/settings.h"
+#include "tests/cli/cli_support.h"
 #include "tests/support/temp_drive.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void spit(const fs::path& p, std::string_view bytes) {
-    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-class Cli : public ::testing::Test {
-protected:
-    nx::test::TempDrive drive;
-    fs::path dir = drive.root();
-
-    Result run(const std::vector<std::string>& args) {
-        std::string cmd = quote(NORVEXA_PRINT);
-        for (const std::string& a : args) cmd += " " + quote(a);
-        const fs::path out = dir / "stdout", err = dir / "stderr";
-        cmd += " >" + quote(out.string()) + " 2>" + quote(err.string());
-        Result r;
-        const int rc = std::system(cmd.c_str());
-        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        r.out = slurp(out);
-        r.err = slurp(err);
-        return r;
-    }
-    fs::path job(const std::string& name, std::string_view bytes) {
-        spit(dir / name, bytes);
-        return dir / name;
-    }
-    std::vector<std::string> lines(const std::string& text) {
-        std::vector<std::string> v;
-        std::istringstream in(text);
-        for (std::string l; std::getline(in, l);) v.push_back(l);
-        return v;
-    }
-};
+using nx::test::Cli;
+using nx::test::Result;
+using nx::test::slurp;
+using nx::test::spit;
+using nx::test::quote;
 
 TEST_F(Cli, BadArgumentsGiveTheUsageAndStatusTwo) {
     const fs::path j = job("j.txt", "x\r\n");
@@ -255,9 +213,11 @@ TEST_F(Cli, EscpJobsGoThroughEveryAction) {
     // The trace: the UTF-8 of the drawn text, the image's dots as ink.
     const Result t = run({"--escp", "--codepage", "852", j.string(), "--trace", "--dpi", "60"});
     ASSERT_EQ(t.status, 0) << t.err;
-    EXPECT_NE(t.out.find(" C59172\n"), std::string::npos) << t.out;  // "őr"
+    // A page of A4's length is fitted into the PDF page's printable area (its
+    // letters then drawn one by one), 1/6 inch from the corner.
+    EXPECT_NE(t.out.find(" C591\nT 39 20 5 72\n"), std::string::npos) << t.out;  // "őr"
     // The image's column of 8 dots at 0.3", 0.333": one unit each at 60 dpi.
-    EXPECT_NE(t.out.find("\nR 18 20 1 1\nR 18 21 1 1\n"), std::string::npos) << t.out;
+    EXPECT_NE(t.out.find("\nR 27 29 1 1\nR 27 30 1 1\n"), std::string::npos) << t.out;
     EXPECT_NE(t.out.find("\nP 2\n"), std::string::npos);
 
     // A page the job does not have is refused; --pins and --codepage need --escp.
@@ -315,7 +275,7 @@ TEST_F(Cli, AnEscpPageLongerThanTheSheetIsFittedAndPaperAndOffsetPlaceIt) {
     ASSERT_EQ(run({"--escp", "--offset", "10,5", e.string(), "--pdf", moved.string()}).status, 0);
     const auto [x0, y0] = wordAt(plain, 1, "L66");
     const auto [x1, y1] = wordAt(moved, 1, "L66");
-    EXPECT_NEAR(y0, 65 * 12, 0.5);  // 65 sixths of an inch
+    EXPECT_NEAR(y0, 12 + 65 * 12, 0.5);  // 65 sixths of an inch below the printable corner
     EXPECT_NEAR(x1 - x0, 10 * 72 / 25.4, 0.5);
     EXPECT_NEAR(y1 - y0, 5 * 72 / 25.4, 0.5);
     ASSERT_EQ(run({"--escp", "--paper", "letter", e.string(), "--pdf", moved.string()}).status, 0);

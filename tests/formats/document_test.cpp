@@ -91,8 +91,9 @@ protected:
 };
 
 TEST_P(EveryFormat, EveryOutputMakesTheSamePagesOfTheJob) {
+    // Printed as into a PDF, whose page is the whole sheet, as the preview shows it.
     test::RecordingPrintJob print;
-    doc->print(print, {kDpi, false, nullptr}, progress);
+    doc->print(print, {kDpi, false, nullptr, 0, 0, true}, progress);
     ASSERT_TRUE(print.ended);
     EXPECT_EQ(doc->pageCount(progress), 3);
     EXPECT_EQ(print.pages, 3);
