@@ -1,6 +1,8 @@
 // Each watched folder's route on a private CUPS scheduler: its own queue, the
 // service's printer, raw bytes, and a printer that does not exist yet.
 #include <QCheckBox>
+#include <QImage>
+#include <QPainter>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -229,3 +231,100 @@ TEST_F(Routes, NorvexaPrintSendsAJobRawToAQueue) {
 }
 
 }  // namespace
+
+namespace {
+
+// A background of A4's shape, white with a black 20 mm square 150 mm right and
+// 200 mm down, at `host`.
+void writeForm(const std::string& host) {
+    QImage image(840, 1188, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.fillRect(600, 800, 80, 80, Qt::black);
+    p.end();
+    ASSERT_TRUE(image.save(QString::fromStdString(host), "PNG"));
+}
+
+// Whether the first page of `pdf` is dark in the middle of that square.
+bool formOnFirstPage(const fs::path& pdf, const fs::path& dir) {
+    const fs::path prefix = dir / "form-check";
+    if (std::system(("pdftoppm -gray -r 50 -f 1 -l 1 -singlefile " + quoted(pdf.string()) + " " +
+                     quoted(prefix.string())).c_str()) != 0)
+        return false;
+    const QImage page(QString::fromStdString(prefix.string() + ".pgm"));
+    const double px = 50 / 25.4;
+    return !page.isNull() && qGray(page.pixel(static_cast<int>(160 * px), static_cast<int>(210 * px))) < 64 &&
+           qGray(page.pixel(static_cast<int>(140 * px), static_cast<int>(210 * px))) > 192;
+}
+
+}  // namespace
+
+// A folder whose background is missing keeps its job and says so once; once the
+// file is there, the job prints once, over it. The window writes a paper of the
+// folder's own size and the background, and refuses one it cannot read.
+TEST_F(Routes, AFoldersBackgroundIsDrawnUnderItsJobAndAMissingOneKeepsTheJob) {
+    env->drive.mkdir("C:\\FORM");
+    env->drive.write("c:\\norvexa\\mappak.ini",
+                     "[a]\r\nutvonal=C:\\A\r\nnyomtato=norvexa-a\r\nhatter=C:\\FORM\\LAP.PNG\r\n");
+    env->drive.write("C:\\A\\SZAMLA.PRN", "\x1b@INVOICE 17\r\n");
+    const auto before = documents();
+    const std::size_t had = before.count("norvexa-a") ? before.at("norvexa-a").size() : 0;
+    cycles(3);
+    EXPECT_TRUE(env->drive.exists("C:\\A\\SZAMLA.PRN"));
+    EXPECT_EQ(documents()["norvexa-a"].size(), had);
+    ASSERT_EQ(env->dialogs.errors.size(), 1u);
+    EXPECT_NE(env->dialogs.errors[0].text.indexOf(QStringLiteral("LAP.PNG")), -1);
+    EXPECT_NE(env->dialogs.errors[0].text.indexOf(QStringLiteral("SZAMLA.PRN")), -1);
+
+    // The file appears: the job is tried again at once, printed once, over it.
+    writeForm(env->drive.host("C:\\FORM\\LAP.PNG"));
+    cycles(3);
+    EXPECT_FALSE(env->drive.exists("C:\\A\\SZAMLA.PRN"));
+    const auto after = documents();
+    ASSERT_EQ(after.at("norvexa-a").size(), had + 1);
+    EXPECT_NE(pdfText(after.at("norvexa-a").back()).find("INVOICE 17"), std::string::npos);
+    EXPECT_TRUE(formOnFirstPage(after.at("norvexa-a").back(), env->drive.host("C:\\FORM")));
+    EXPECT_EQ(env->dialogs.errors.size(), 1u);
+
+    // The window: "Egyéni" paper and the background by their access keys.
+    env->main().show();
+    env->drive.write("C:\\FORM\\ROSSZ.PNG", "not an image");
+    ASSERT_TRUE(nx::test::inWindow<TFigyeltMappak>(env->main(), Qt::Key_M, [&](TFigyeltMappak& w) {
+        env->dialogs.messages.clear();
+        w.Lista->setCurrentRow(0);
+        alt(w, Qt::Key_R);  // the paper
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("Egy"));
+        alt(w, Qt::Key_I);  // its width
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("240"));
+        alt(w, Qt::Key_G);  // its height
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("305.5"));
+        alt(w, Qt::Key_V);  // the background
+        QTest::keyClick(w.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("C:\\FORM\\LAP.PNG|C:\\FORM\\ROSSZ.PNG"));
+        alt(w, Qt::Key_D);  // changed
+        press(w, Qt::Key_Return);
+        // Refused with the file's name; the window stays open for a mend.
+        ASSERT_EQ(env->dialogs.messages.size(), 1u);
+        EXPECT_NE(env->dialogs.messages[0].indexOf(QStringLiteral("ROSSZ.PNG")), -1);
+        EXPECT_TRUE(w.isVisible());
+        alt(w, Qt::Key_V);
+        QTest::keyClick(w.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("C:\\FORM\\LAP.PNG"));
+        alt(w, Qt::Key_Y);  // raw with a background: refused
+        alt(w, Qt::Key_D);
+        EXPECT_EQ(env->dialogs.messages.size(), 2u);
+        alt(w, Qt::Key_Y);
+        alt(w, Qt::Key_D);
+        press(w, Qt::Key_Return);
+    }));
+    EXPECT_EQ(env->drive.read("c:\\norvexa\\mappak.ini"),
+              "[mappa1]\r\nutvonal=C:\\A\r\ntipus=24\r\nkodlap=437\r\nmuvelet=nyomtatas\r\n"
+              "nyomtato=norvexa-a\r\npapir=240x305.5\r\nhatter=C:\\FORM\\LAP.PNG\r\n");
+    ASSERT_TRUE(nx::test::inWindow<TFigyeltMappak>(env->main(), Qt::Key_M, [&](TFigyeltMappak& w) {
+        EXPECT_EQ(w.Papir->currentText(), QStringLiteral("Egyéni"));
+        EXPECT_EQ(w.Szelesseg->text(), QStringLiteral("240"));
+        EXPECT_EQ(w.Magassag->text(), QStringLiteral("305.5"));
+        EXPECT_EQ(w.Hatter->text(), QStringLiteral("C:\\FORM\\LAP.PNG"));
+        press(w, Qt::Key_Escape);
+    }));
+}
