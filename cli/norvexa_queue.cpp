@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -27,10 +28,25 @@ extern char** environ;
 
 namespace {
 
+// Why the scheduler's unprivileged user cannot read `file`; empty when it can.
+std::string unreadableByScheduler(const std::string& file) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(file, ec);
+    if (ec || !fs::exists(st)) return "the background file does not exist";
+    if (!fs::is_regular_file(st)) return "the background is not a file";
+    if ((st.permissions() & fs::perms::others_read) == fs::perms::none)
+        return "the background file is not readable by the scheduler's user (chmod o+r)";
+    for (fs::path dir = fs::path(file).parent_path(); !dir.empty() && dir != dir.root_path(); dir = dir.parent_path())
+        if ((fs::status(dir, ec).permissions() & fs::perms::others_exec) == fs::perms::none)
+            return "the directory " + dir.string() + " is not searchable by the scheduler's user (chmod o+x)";
+    return {};
+}
+
 constexpr const char* kUsage =
     "usage: norvexa-queue add NAME --target PRINTER [--format escp|line] [--pins 9|24]\n"
     "                     [--codepage 437|850|852] [--paper A4|A5|Letter|Legal]\n"
-    "                     [--offset X,Y] [--shared]\n"
+    "                     [--offset X,Y] [--background FILE[|FILE...]] [--shared]\n"
     "       norvexa-queue list\n"
     "       norvexa-queue remove NAME\n"
     "\n"
@@ -130,6 +146,18 @@ int add(const std::vector<std::string>& args) {
         } else if (a == "--format") {
             if (value != "escp" && value != "line") throw Usage{"--format is escp or line: " + value};
             d.lineFormat = value == "line";
+        } else if (a == "--background") {
+            // Absolute host paths the scheduler's own user can read: the file readable
+            // by every user, each directory above it searchable.
+            const auto one = nx::parseDeviceUri(std::string(nx::kDeviceScheme) + ":/x?hatter=" + value, why);
+            if (!one) throw Usage{"--background needs absolute paths parted by |: " + value};
+            for (const std::string& file : one->keys.backgrounds) {
+                if (const std::string problem = unreadableByScheduler(file); !problem.empty()) {
+                    std::fprintf(stderr, "norvexa-queue: %s: %s; nothing was changed\n", file.c_str(), problem.c_str());
+                    return 1;
+                }
+            }
+            d.keys.backgrounds = one->keys.backgrounds;
         } else if (a == "--pins" || a == "--codepage" || a == "--paper" || a == "--offset") {
             // Read as the device reads it, so that a queue is made only with keys its
             // jobs can be drawn by.
