@@ -122,8 +122,13 @@ printf '[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\ntipus=24\r\nkodlap=852\r\nmuve
     > "$drive_c/norvexa/mappak.ini"
 # A second folder sends its jobs' bytes unchanged (the spooler's RAW data type).
 printf '[mappa2]\r\nutvonal=C:\\IRODA\\NYERS\r\nnyers=igen\r\n' >> "$drive_c/norvexa/mappak.ini"
-# A third names its printer (the queue, by the name Windows lists) and Letter paper.
-printf '[mappa3]\r\nutvonal=C:\\IRODA\\LEVEL\r\nnyomtato=norvexa-test\r\npapir=Letter\r\n' >> "$drive_c/norvexa/mappak.ini"
+# A third names its printer (the queue, by the name Windows lists), Letter paper and
+# a form image drawn under its pages: white, with a black square 1.5 inches wide whose
+# corner is 4 inches right and 5 inches down.
+mkdir -p "$drive_c/FORM"
+printf '%%!PS\n<< /PageSize [612 792] >> setpagedevice 288 324 108 108 rectfill showpage\n' > "$out/form.ps"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile="$drive_c/FORM/LAP.PNG" "$out/form.ps"
+printf '[mappa3]\r\nutvonal=C:\\IRODA\\LEVEL\r\nnyomtato=norvexa-test\r\npapir=Letter\r\nhatter=C:\\FORM\\LAP.PNG\r\n' >> "$drive_c/norvexa/mappak.ini"
 wine explorer /desktop=norvexa,1024x768 "$out/bin/norvexa.exe" >> "$log" 2>&1 &
 wait_for '[[ -f $drive_c/norvexa/NORVEXA.AKT ]]' 300 || fail "the service wrote no presence marker"
 [[ $(stat -c %s "$drive_c/norvexa/CONFIG.DTA") == 28 ]] || fail "the service wrote no 28-byte settings file"
@@ -191,9 +196,16 @@ letter_doc=$(compgen -G "$cups/spool/d*" | sort | tail -1)
 ps2pdf "$letter_doc" "$out/service-letter.pdf"
 pdfinfo "$out/service-letter.pdf" | grep -q "612 x 792" ||
     fail "the routed job is not on Letter: $(pdfinfo "$out/service-letter.pdf" | grep 'Page size')"
+# The form under it: the square's middle dark, the paper beside it white.
+pdftoppm -gray -r 50 -f 1 -l 1 -singlefile "$out/service-letter.pdf" "$out/service-letter"
+grey_at() { python3 -c 'import re, sys
+d=open(sys.argv[1],"rb").read(); m=re.match(rb"P5\s+(\d+)\s+(\d+)\s+\d+\s", d)
+print(d[m.end() + int(sys.argv[3]) * int(m.group(1)) + int(sys.argv[2])])' "$out/service-letter.pgm" "$1" "$2"; }
+[[ $(grey_at 237 287) -lt 64 && $(grey_at 180 287) -gt 192 ]] ||
+    fail "the folder's form image is not under its job (grey $(grey_at 237 287) on the square, $(grey_at 180 287) beside it)"
 sleep 4
 [[ $(compgen -G "$cups/spool/d*" | wc -l) == 4 ]] || fail "the routed job was printed more than once"
-say "service: a folder's job on its own printer (named as Windows lists it) and paper (Letter), once"
+say "service: a folder's job on its own printer (named as Windows lists it) and paper (Letter), once, over its form image"
 # The history: every job once, oldest first, with its copy as the host wrote it.
 history() { wine bin/norvexa-print.exe --history --drive-c 'Z:'"${drive_c//\//\\}" 2>>"$log" | tr -d '\r'; }
 lines=$(history)

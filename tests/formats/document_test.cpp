@@ -124,7 +124,7 @@ TEST_P(EveryFormat, EveryOutputMakesTheSamePagesOfTheJob) {
     // A choice of pages prints exactly those, in order, as one job.
     test::RecordingPrintJob part;
     const std::set<int> chosen = {1, 3};
-    doc->print(part, {kDpi, false, &chosen}, progress);
+    doc->print(part, {kDpi, false, &chosen, 0, 0, true}, progress);
     ASSERT_TRUE(part.ended);
     EXPECT_EQ(part.pages, 2);
     EXPECT_EQ(textsOn(part.page, 1), textsOn(print.page, 1));
