@@ -17,7 +17,9 @@ namespace {
 constexpr std::string_view kHeader = "NORVEXA ELOZMENY 1";
 constexpr std::string_view kIndexTemp = "c:\\norvexa\\elozmeny\\.elozmeny.uj";
 constexpr std::string_view kCopySuffix = ".job";
-constexpr std::size_t kFields = 16;
+constexpr std::size_t kFields = 17;
+// An index written before a folder's backgrounds were kept has one field less.
+constexpr std::size_t kFieldsBeforeBackgrounds = 16;
 
 std::string inDir(std::string_view name) { return std::string(JobHistory::kDir) + "\\" + std::string(name); }
 
@@ -151,6 +153,7 @@ std::string formatHistory(const std::vector<HistoryEntry>& entries) {
             escaped(f.paper),
             formatOffset(f.offsetX, f.offsetY),
             std::string(f.raw ? "nyers:" : ":") + escaped(f.printer),
+            escaped(formatBackgrounds(f.backgrounds)),
         };
         for (std::size_t i = 0; i < kFields; ++i) {
             if (i) text += '\t';
@@ -168,7 +171,7 @@ std::optional<std::vector<HistoryEntry>> parseHistory(std::string_view text) {
     for (std::size_t n = 1; n < lines.size(); ++n) {
         if (lines[n].empty()) continue;
         const std::vector<std::string_view> f = split(lines[n], '\t');
-        if (f.size() != kFields) return std::nullopt;
+        if (f.size() != kFields && f.size() != kFieldsBeforeBackgrounds) return std::nullopt;
         HistoryEntry e;
         const auto result = resultOf(f[6]);
         if (!number(f[0], e.id) || !number(f[1], e.time) || !number(f[4], e.pages) || !result ||
@@ -192,6 +195,11 @@ std::optional<std::vector<HistoryEntry>> parseHistory(std::string_view text) {
             w.offsetY = offset->second;
             w.raw = f[15].substr(0, colon) == "nyers";
             w.printer = unescaped(f[15].substr(colon + 1));
+            if (f.size() > kFieldsBeforeBackgrounds) {
+                const auto files = parseBackgrounds(unescaped(f[16]));
+                if (!files) return std::nullopt;
+                w.backgrounds = *files;
+            }
             e.folder = std::move(w);
         }
         out.push_back(std::move(e));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "intake/history.h"
+
+#include <algorithm>
 #include "platform/memory_backend.h"
 #include "tests/support/fault_plan.h"
 
@@ -43,7 +45,8 @@ TEST_F(History, EntriesAreReadBackAsWrittenWithTheirCopiesAndFolderKeys) {
     folderJob.format = "escp";
     folderJob.result = HistoryEntry::Result::Failed;
     folderJob.message = "A nyomtat\xC3\xB3 nem tal\xC3\xA1lhat\xC3\xB3:\tx\\y\nz";
-    folderJob.folder = WatchedFolder{"C:\\IRODA", 9, 852, false, "Matrix\t1", "Letter", 2.5, -1, true};
+    folderJob.folder = WatchedFolder{"C:\\IRODA", 9, 852, false, "Matrix\t1", "240x305", 2.5, -1, false,
+                                     {"C:\\FORM\\EREDETI.PNG", "/srv/forms/m\tasolat.pdf"}};
     ASSERT_TRUE(history.add(folderJob));
 
     const std::vector<HistoryEntry> all = JobHistory(fs).entries();  // after a restart
@@ -61,6 +64,23 @@ TEST_F(History, EntriesAreReadBackAsWrittenWithTheirCopiesAndFolderKeys) {
     EXPECT_GT(all[1].id, all[0].id);
     EXPECT_GT(all[1].time, 1700000000);
     EXPECT_EQ(memory.openHandles(), 0u);
+
+    // An index written before backgrounds were kept (one field less) is read as it was.
+    const std::string old = memory.get("/c/norvexa/elozmeny/elozmeny.txt").value_or("");
+    std::string shorter;
+    for (std::size_t at = 0; at < old.size();) {
+        const std::size_t nl = old.find('\n', at);
+        std::string line = old.substr(at, nl - at);
+        if (std::count(line.begin(), line.end(), '\t') == 16) line.erase(line.rfind('\t'));
+        shorter += line + "\n";
+        at = nl + 1;
+    }
+    memory.put("/c/norvexa/elozmeny/elozmeny.txt", shorter);
+    const std::vector<HistoryEntry> before = JobHistory(fs).entries();
+    ASSERT_EQ(before.size(), 2u);
+    ASSERT_TRUE(before[1].folder);
+    EXPECT_EQ(before[1].folder->paper, "240x305");
+    EXPECT_TRUE(before[1].folder->backgrounds.empty());
 
     // A job rewritten since it was taken keeps no copy that is not the job printed.
     memory.put("/c/talvera/wnyomtat.txt", "NEW");
