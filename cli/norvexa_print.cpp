@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 
 #include <charconv>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <set>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -37,6 +41,8 @@
 #include "platform/files.h"
 #include "platform/progress.h"
 #include "platform/qt/background.h"
+#include "platform/qt/pattern.h"
+#include "formats/saved_pdf.h"
 #include "platform/qt/painter_surface.h"
 #include "platform/qt/print_job.h"
 #include "platform/qt/raw_print.h"
@@ -74,6 +80,16 @@ constexpr const char* kUsage =
     "                         render preview page N (default 1) into a PNG image\n"
     "  --text OUT.txt         write the plain-text export of JOB (with --escp: its\n"
     "                         text in UTF-8 lines, pages parted by form feeds)\n"
+    "  --save-pdf DIR [--name TEMPLATE] [--split REGEX]\n"
+    "                         save the job as PDF files in DIR, one a document:\n"
+    "                         with --split a new document begins at each page one\n"
+    "                         of whose lines REGEX matches; each file is named by\n"
+    "                         TEMPLATE (default {fajl}_{datum}_{ido}) with the\n"
+    "                         fields {fajl} {mappa} {datum} {ido} {oldal} and\n"
+    "                         {szoveg:REGEX} (the first match in the document's\n"
+    "                         text, its first group if it has one), .pdf added, an\n"
+    "                         existing file never overwritten; the paths written\n"
+    "                         are printed, one a line\n"
     "  --trace [--page N]     write the drawing calls of the printer output, or with\n"
     "                         --page of preview page N, to standard output:\n"
     "                           P n                   page n begins\n"
@@ -90,6 +106,7 @@ constexpr const char* kUsage =
     "                         settings file (defaults otherwise)\n"
     "  --variable-line-height line height follows the fonts of each line\n"
     "  --landscape            print in landscape orientation\n"
+    "  --pdfa                 with --pdf or --save-pdf: PDF/A-1b\n"
     "  --dpi N                printer resolution for --pdf, --printer and --trace\n"
     "                         (default 600)\n"
     "\n"
@@ -104,7 +121,7 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 done, 1 input/output error, 2 bad arguments.\n";
 
-enum class Action { None, Convert, Pdf, Printer, Png, Text, Trace };
+enum class Action { None, Convert, Pdf, Printer, Png, Text, Trace, SavePdf };
 
 struct Options {
     bool converted = false;
@@ -122,6 +139,9 @@ struct Options {
     nx::WatchedFolder keys;  // what --pins, --codepage, --paper and --offset say
     bool lineFormatOnly = false;  // an option of the seven programs' jobs was given
     bool raw = false;             // JOB's bytes to the printer unchanged
+    bool archival = false;        // --pdfa: PDF/A-1b
+    std::string nameTemplate;     // --name, for --save-pdf
+    std::string split;            // --split, for --save-pdf
 };
 
 // The launcher's question: which directory is drive C for these options (the last
@@ -267,6 +287,18 @@ void parseOption(const std::vector<std::string>& args, std::size_t& i, Options& 
         setAction(Action::Text, value());
     } else if (a == "--trace") {
         setAction(Action::Trace, std::string());
+    } else if (a == "--save-pdf") {
+        setAction(Action::SavePdf, value());
+    } else if (a == "--name") {
+        o.nameTemplate = value();
+        if (const std::string why = nx::nameTemplateProblem(o.nameTemplate, nx::qt::compilePattern); !why.empty())
+            throw UsageError{"--name: " + why};
+    } else if (a == "--split") {
+        o.split = value();
+        std::string why;
+        if (!nx::qt::compilePattern(o.split, why)) throw UsageError{"--split: the pattern does not compile: " + why};
+    } else if (a == "--pdfa") {
+        o.archival = true;
     } else {
         throw UsageError{"unknown option " + a};
     }
@@ -302,6 +334,10 @@ Options parse(const std::vector<std::string>& args) {
                          "--variable-line-height and --landscape"};
     if (o.raw && (o.action != Action::Printer || o.folderKeys || o.lineFormatOnly))
         throw UsageError{"--raw goes with --printer only"};
+    if ((!o.nameTemplate.empty() || !o.split.empty()) && o.action != Action::SavePdf)
+        throw UsageError{"--name and --split go with --save-pdf only"};
+    if (o.archival && o.action != Action::SavePdf && o.action != Action::Pdf)
+        throw UsageError{"--pdfa goes with --pdf or --save-pdf only"};
     if (o.folderKeys) o.folderKeys = o.keys;
     return o;
 }
@@ -504,7 +540,68 @@ QPrinter& pdfPrinter(QPrinter& printer, const Options& o, const QString& file) {
 
 void printPdf(Job& j) {
     // The routine of the preview's PDF and the mail attachment.
-    nx::qt::savePdf(j.doc, QString::fromStdString(native(j.o.target)), j.progress, j.printRun(j.o.dpi));
+    nx::qt::savePdf(j.doc, QString::fromStdString(native(j.o.target)), j.progress, j.printRun(j.o.dpi), j.o.archival);
+}
+
+// Each document of the job (the whole job, or with --split each part that begins at
+// a page a line of which matches) as a PDF of its own in the directory, named by
+// --name; the paths written, one a line.
+void savePdfs(Job& j, nx::FileSystem& fs) {
+    const std::string dir = native(j.o.target);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) throw Failure{dir + ": no such directory"};
+    // The job's text, page by page, as UTF-8.
+    if (!j.temp.isValid()) throw Failure{"no temporary directory"};
+    const std::string textFile = j.temp.filePath(QStringLiteral("szoveg.txt")).toStdString();
+    nx::TextFile target(fs);
+    target.assign(textFile);
+    if (const int rc = target.rewrite()) throw Failure{ioText(textFile, rc)};
+    j.doc.writeText(target, j.progress);
+    std::string text;
+    {
+        std::ifstream in(textFile, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (j.doc.textBytes() == nx::TextBytes::Cp1250) text = nx::cp1250ToUtf8(text);
+    std::vector<std::string> pages;
+    for (std::size_t from = 0;;) {
+        const std::size_t ff = text.find('\f', from);
+        pages.push_back(text.substr(from, ff == std::string::npos ? std::string::npos : ff - from));
+        if (ff == std::string::npos) break;
+        from = ff + 1;
+    }
+    const int count = j.doc.pageCount(j.progress);
+    pages.resize(static_cast<std::size_t>(std::max(1, count)));
+    std::vector<int> starts = {1};
+    std::vector<std::string> told;
+    if (!j.o.split.empty()) {
+        std::string why;
+        const auto separator = nx::qt::compilePattern(j.o.split, why);
+        starts = nx::documentStarts(pages, *separator);
+        if (separator->gaveUp()) told.push_back("a minta illesztése túl sokáig tartana: " + j.o.split);
+    }
+    const std::filesystem::path job(j.path);
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        const int first = starts[k];
+        const int last = k + 1 < starts.size() ? starts[k + 1] - 1 : std::max(first, count);
+        nx::NameFields fields;
+        fields.file = job.stem().string();
+        fields.folder = job.parent_path().filename().string();
+        fields.takenAt = static_cast<std::int64_t>(std::time(nullptr));
+        fields.firstPage = first;
+        fields.pages.assign(pages.begin() + (first - 1), pages.begin() + std::min<int>(last, static_cast<int>(pages.size())));
+        const std::string name = nx::savedName(j.o.nameTemplate, fields, nx::qt::compilePattern, told);
+        const std::string path = nx::freshPdfPath(fs, dir, name);
+        std::set<int> chosen;
+        for (int p = first; p <= last; ++p) chosen.insert(p);
+        nx::PrintRun run = j.printRun(j.o.dpi);
+        run.pages = &chosen;
+        nx::qt::savePdf(j.doc, QString::fromStdString(path), j.progress, run, j.o.archival);
+        std::printf("%s\n", path.c_str());
+    }
+    for (const std::string& message : told) std::fprintf(stderr, "norvexa-print: %s\n", message.c_str());
+    std::fflush(stdout);
+    if (std::ferror(stdout)) throw Failure{"standard output: the paths could not be written"};
 }
 
 void printOnPrinter(Job& j) {
@@ -589,6 +686,7 @@ int run(const Options& o) {
         case Action::Png: writePng(j); break;
         case Action::Text: writeText(j, fs); break;
         case Action::Trace: writeTrace(j); break;
+        case Action::SavePdf: savePdfs(j, fs); break;
         case Action::Convert:
         case Action::None: break;
     }

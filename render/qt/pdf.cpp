@@ -8,9 +8,10 @@
 
 namespace nx::qt {
 
-void savePdf(Document& doc, const QString& hostPath, Progress& progress, const PrintRun& run) {
+void savePdf(Document& doc, const QString& hostPath, Progress& progress, const PrintRun& run, bool archival) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
+    if (archival) printer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
     printer.setOutputFileName(hostPath);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setResolution(run.dpi);

@@ -16,6 +16,9 @@ namespace nx::qt {
 // sheet as its page, the job in an office printer's printable area on it. A job that cannot be begun or completed raises IoError
 // (kDeviceWriteFault); so do the document's own errors. The file is whole or not
 // written.
-void savePdf(Document& doc, const QString& hostPath, Progress& progress, const PrintRun& run = {});
+// With `archival`, the file is PDF/A-1b (its identification in the metadata, every
+// font embedded, nothing transparent).
+void savePdf(Document& doc, const QString& hostPath, Progress& progress, const PrintRun& run = {},
+             bool archival = false);
 
 }  // namespace nx::qt
