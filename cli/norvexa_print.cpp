@@ -116,8 +116,10 @@ constexpr const char* kUsage =
     "\n"
     "norvexa-print --history [--drive-c DIR] lists the service's job history, oldest\n"
     "first, one job a line, its fields parted by tabs: time (local, ISO 8601), source,\n"
-    "format (line or escp), pages, printer (or preview), result (printed, shown or\n"
-    "failed: MESSAGE) and the host path of the job's kept copy (- when it is gone).\n"
+    "format (line or escp), pages, printer (preview when shown, pdf when only saved),\n"
+    "result (printed, shown, saved or failed: MESSAGE), the host path of the job's\n"
+    "kept copy (- when it is gone) and the PDF files it was saved as (parted by |;\n"
+    "- when none).\n"
     "\n"
     "Exit status: 0 done, 1 input/output error, 2 bad arguments.\n";
 
@@ -183,9 +185,13 @@ int printHistory(int argc, char** argv) {
     }
     for (const nx::HistoryEntry& e : entries) {
         const std::string copy = history.copyPath(e);
-        std::printf("%s\t%s\t%s\t%d\t%s\t%s\t%s\n", nx::localIsoTime(e.time).c_str(), e.source.c_str(),
-                    e.format.c_str(), e.pages, e.printer.empty() ? "preview" : e.printer.c_str(),
-                    nx::resultText(e).c_str(), copy.empty() ? "-" : fs.hostPath(copy).c_str());
+        std::string files;
+        for (const std::string& f : e.files) files += (files.empty() ? "" : "|") + f;
+        std::printf("%s\t%s\t%s\t%d\t%s\t%s\t%s\t%s\n", nx::localIsoTime(e.time).c_str(), e.source.c_str(),
+                    e.format.c_str(), e.pages,
+                    e.printer.empty() ? (e.result == nx::HistoryEntry::Result::Saved ? "pdf" : "preview") : e.printer.c_str(),
+                    nx::resultText(e).c_str(), copy.empty() ? "-" : fs.hostPath(copy).c_str(),
+                    files.empty() ? "-" : files.c_str());
     }
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }

@@ -24,6 +24,7 @@ QString resultCaption(const nx::HistoryEntry& e) {
         case nx::HistoryEntry::Result::Printed: return QStringLiteral("kinyomtatva");
         case nx::HistoryEntry::Result::Shown: return QStringLiteral("megjelenítve");
         case nx::HistoryEntry::Result::Failed: return QStringLiteral("hiba: ") + u8(e.message);
+        case nx::HistoryEntry::Result::Saved: return QStringLiteral("PDF-be mentve");
     }
     return {};
 }

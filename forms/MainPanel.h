@@ -8,19 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "formats/delivery.h"
 #include "intake/folders.h"
 #include "platform/document.h"
 
 class QWidget;
 
-namespace nx {
-// What a print did: the printer's name and the pages it received (0 where the
-// printer read the job's bytes itself).
-struct Printed {
-    std::string printer;
-    int pages = 0;
-};
-}  // namespace nx
 
 class MainPanel {
 public:

@@ -27,6 +27,8 @@
 #include "intake/paths.h"
 #include "platform/qt/background.h"
 #include "platform/qt/codec.h"
+#include "platform/qt/pattern.h"
+#include "render/qt/pdf.h"
 #include "platform/qt/print_job.h"
 #include "formats/open.h"
 #include "platform/qt/raw_print.h"
@@ -340,12 +342,50 @@ std::unique_ptr<nx::Document> TNyomtat::takenJob(const nx::JobCycle::Decision& n
                             {g_.settings, [this] { return ValtozoSormagassag->isChecked(); }});
 }
 
+nx::Delivery TNyomtat::deliverFolderJob(nx::Document& job, const std::string& jobPath, const nx::WatchedFolder& folder,
+                                        std::int64_t takenAt) {
+    // The outputs of this window: its printer output, and the PDF routine.
+    class WindowOutputs final : public nx::Outputs {
+    public:
+        explicit WindowOutputs(TNyomtat& w) : w_(w) {}
+        nx::Printed print(nx::Document& doc, const std::set<int>* pages, const nx::JobRoute& route) override {
+            return w_.Kikuldes(doc, pages, route);
+        }
+        void savePdf(nx::Document& doc, const std::set<int>* pages, const std::string& path, bool archival) override {
+            nx::qt::BarProgress progress(*w_.ProgressBar1);
+            nx::PrintRun run;
+            run.pages = pages;
+            nx::qt::savePdf(doc, QString::fromStdString(path), progress, run, archival);
+        }
+
+    private:
+        TNyomtat& w_;
+    } outputs(*this);
+    nx::NoProgress counting;
+    nx::Delivery delivered = nx::deliver(g_.fs, job, jobPath, folder, takenAt, outputs, nx::qt::compilePattern, counting);
+    // What the patterns could not do is told once a session, each message once.
+    for (const std::string& message : delivered.told)
+        if (toldOnce_.insert(message).second) g_.services.errorBox(nx::withFullStop(nx::utf8ToCp1250(message)));
+    return delivered;
+}
+
 void TNyomtat::printTaken(const nx::JobCycle::Decision& next) {
     // The copy is kept before the job file is released.
     nx::HistoryEntry entry = nx::takenEntry(g_.history, next.job, next.folder, next.checksum);
+    bool saved = false;  // saved as PDF files, not printed
     try {
         const std::unique_ptr<nx::Document> job = takenJob(next);
-        const nx::Printed printed = Kikuldes(*job, nullptr, nx::routeOf(next.folder));
+        nx::Printed printed;
+        if (next.folder) {
+            // A folder's job goes as its route says: printed, saved as PDF files, or
+            // both, split into its documents.
+            const nx::Delivery delivered = deliverFolderJob(*job, next.job, *next.folder, entry.time);
+            printed = {delivered.printer, delivered.pages};
+            entry.files = delivered.files;
+            if (delivered.printer.empty()) saved = true;
+        } else {
+            printed = Kikuldes(*job, nullptr, nx::routeOf(next.folder));
+        }
         entry.printer = printed.printer;
         entry.pages = printed.pages;
         if (printed.pages == 0) {
@@ -379,7 +419,7 @@ void TNyomtat::printTaken(const nx::JobCycle::Decision& next) {
         }
     }
     g_.cycle.printed();
-    entry.result = nx::HistoryEntry::Result::Printed;
+    entry.result = saved ? nx::HistoryEntry::Result::Saved : nx::HistoryEntry::Result::Printed;
     recordJob(g_, std::move(entry));
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -105,6 +106,10 @@ private:
     // The cycle's job printed, its route's printer or the service's; kept in the
     // history with what became of it.
     void printTaken(const nx::JobCycle::Decision& next);
+    // Prints and saves a folder's job as its route says (formats/delivery.h).
+    nx::Delivery deliverFolderJob(nx::Document& job, const std::string& jobPath, const nx::WatchedFolder& folder,
+                                  std::int64_t takenAt);
+    std::set<std::string> toldOnce_;
     // Why a folder's background cannot be drawn (UTF-8), empty when it can or there
     // is none.
     std::string backgroundProblem(const std::optional<nx::WatchedFolder>& folder);

@@ -59,8 +59,22 @@ void setKey(Section& s, const std::string& key, const std::string& value) {
         if (v == "437" || v == "850" || v == "852") s.folder.codePage = std::stoi(v);
         else s.problems.push_back("hibás érték: kodlap=" + value + " (437, 850 vagy 852 lehet)");
     } else if (key == "muvelet") {
-        if (v == "nyomtatas" || v == "elonezet") s.folder.preview = v == "elonezet";
-        else s.problems.push_back("hibás érték: muvelet=" + value + " (nyomtatas vagy elonezet lehet)");
+        if (v == "nyomtatas" || v == "elonezet" || v == "pdf") {
+            s.folder.preview = v == "elonezet";
+            s.folder.pdfOnly = v == "pdf";
+        } else {
+            s.problems.push_back("hibás érték: muvelet=" + value + " (nyomtatas, elonezet vagy pdf lehet)");
+        }
+    } else if (key == "pdfmappa") {
+        if (value.empty() || isFolderPath(value)) s.folder.pdfDir = value;
+        else s.problems.push_back("hibás érték: pdfmappa=" + value + " (C:\\... vagy teljes útvonal kell)");
+    } else if (key == "fajlnev") {
+        s.folder.nameTemplate = value;
+    } else if (key == "elvalaszto") {
+        s.folder.split = value;
+    } else if (key == "pdfa") {
+        if (v == "igen" || v == "nem") s.folder.archival = v == "igen";
+        else s.problems.push_back("hibás érték: pdfa=" + value + " (igen vagy nem lehet)");
     } else if (key == "nyomtato") {
         s.folder.printer = value;
     } else if (key == "papir") {
@@ -208,6 +222,9 @@ FolderList parseFolders(FileSystem& fs, std::string_view text, bool checkFolders
     std::vector<std::string> watched;  // host directories taken so far
     for (Section& s : sections) {
         if (!s.hasPath) s.problems.push_back("hiányzik az utvonal");
+        if (s.folder.pdfOnly && s.folder.pdfDir.empty()) s.problems.push_back("muvelet=pdf mellé pdfmappa kell");
+        if (s.folder.raw && (s.folder.pdfOnly || !s.folder.pdfDir.empty()))
+            s.problems.push_back("nyers küldés (nyers=igen) mellett nincs PDF mentés (muvelet=pdf, pdfmappa)");
         if (s.folder.raw && !s.folder.backgrounds.empty())
             s.problems.push_back("nyers küldés (nyers=igen) mellé nem adható háttér (hatter)");
         if (s.problems.empty() && checkFolders) {
@@ -243,7 +260,7 @@ std::string formatFolders(const std::vector<WatchedFolder>& folders) {
         text += "utvonal=" + f.path + "\r\n";
         text += "tipus=" + std::to_string(f.pins) + "\r\n";
         text += "kodlap=" + std::to_string(f.codePage) + "\r\n";
-        text += std::string("muvelet=") + (f.preview ? "elonezet" : "nyomtatas") + "\r\n";
+        text += std::string("muvelet=") + (f.pdfOnly ? "pdf" : f.preview ? "elonezet" : "nyomtatas") + "\r\n";
         // The route's keys only where they differ from their defaults: a file without
         // them is written as it always was.
         if (!f.printer.empty()) text += "nyomtato=" + f.printer + "\r\n";
@@ -251,6 +268,10 @@ std::string formatFolders(const std::vector<WatchedFolder>& folders) {
         if (f.offsetX != 0 || f.offsetY != 0) text += "eltolas=" + formatOffset(f.offsetX, f.offsetY) + "\r\n";
         if (f.raw) text += "nyers=igen\r\n";
         if (!f.backgrounds.empty()) text += "hatter=" + formatBackgrounds(f.backgrounds) + "\r\n";
+        if (!f.pdfDir.empty()) text += "pdfmappa=" + f.pdfDir + "\r\n";
+        if (!f.nameTemplate.empty()) text += "fajlnev=" + f.nameTemplate + "\r\n";
+        if (!f.split.empty()) text += "elvalaszto=" + f.split + "\r\n";
+        if (f.archival) text += "pdfa=igen\r\n";
     }
     return text;
 }

@@ -38,6 +38,17 @@ struct WatchedFolder {
     // drive C or absolute host paths, images or PDFs), the whole job printed once
     // under each. None: plain paper. A raw route takes none.
     std::vector<std::string> backgrounds = {};
+    // Its jobs saved as PDF files: into `pdfDir` (pdfmappa, a DOS path on drive C or
+    // an absolute host path) each document of a job, named by `nameTemplate`
+    // (fajlnev; empty: the default), the job split where a page matches `split`
+    // (elvalaszto; empty: not split), PDF/A-1b with `archival` (pdfa=igen). With
+    // `pdfOnly` (muvelet=pdf) nothing is printed; otherwise a folder that has a
+    // pdfDir prints and saves.
+    bool pdfOnly = false;
+    std::string pdfDir = {};
+    std::string nameTemplate = {};
+    std::string split = {};
+    bool archival = false;
 
     bool operator==(const WatchedFolder&) const = default;
 };

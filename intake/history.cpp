@@ -17,9 +17,11 @@ namespace {
 constexpr std::string_view kHeader = "NORVEXA ELOZMENY 1";
 constexpr std::string_view kIndexTemp = "c:\\norvexa\\elozmeny\\.elozmeny.uj";
 constexpr std::string_view kCopySuffix = ".job";
-constexpr std::size_t kFields = 17;
-// An index written before a folder's backgrounds were kept has one field less.
+constexpr std::size_t kFields = 18;
+// An index written before a folder's backgrounds were kept has two fields less, one
+// written before the saved files were, one less.
 constexpr std::size_t kFieldsBeforeBackgrounds = 16;
+constexpr std::size_t kFieldsBeforeFiles = 17;
 
 std::string inDir(std::string_view name) { return std::string(JobHistory::kDir) + "\\" + std::string(name); }
 
@@ -71,6 +73,7 @@ const char* resultKey(HistoryEntry::Result r) {
         case HistoryEntry::Result::Printed: return "printed";
         case HistoryEntry::Result::Shown: return "shown";
         case HistoryEntry::Result::Failed: return "failed";
+        case HistoryEntry::Result::Saved: return "saved";
     }
     return "failed";
 }
@@ -79,6 +82,7 @@ std::optional<HistoryEntry::Result> resultOf(std::string_view key) {
     if (key == "printed") return HistoryEntry::Result::Printed;
     if (key == "shown") return HistoryEntry::Result::Shown;
     if (key == "failed") return HistoryEntry::Result::Failed;
+    if (key == "saved") return HistoryEntry::Result::Saved;
     return std::nullopt;
 }
 
@@ -154,6 +158,7 @@ std::string formatHistory(const std::vector<HistoryEntry>& entries) {
             formatOffset(f.offsetX, f.offsetY),
             std::string(f.raw ? "nyers:" : ":") + escaped(f.printer),
             escaped(formatBackgrounds(f.backgrounds)),
+            escaped(formatBackgrounds(e.files)),
         };
         for (std::size_t i = 0; i < kFields; ++i) {
             if (i) text += '\t';
@@ -171,7 +176,8 @@ std::optional<std::vector<HistoryEntry>> parseHistory(std::string_view text) {
     for (std::size_t n = 1; n < lines.size(); ++n) {
         if (lines[n].empty()) continue;
         const std::vector<std::string_view> f = split(lines[n], '\t');
-        if (f.size() != kFields && f.size() != kFieldsBeforeBackgrounds) return std::nullopt;
+        if (f.size() != kFields && f.size() != kFieldsBeforeFiles && f.size() != kFieldsBeforeBackgrounds)
+            return std::nullopt;
         HistoryEntry e;
         const auto result = resultOf(f[6]);
         if (!number(f[0], e.id) || !number(f[1], e.time) || !number(f[4], e.pages) || !result ||
@@ -183,6 +189,16 @@ std::optional<std::vector<HistoryEntry>> parseHistory(std::string_view text) {
         e.result = *result;
         e.message = unescaped(f[7]);
         e.copy = unescaped(f[8]);
+        if (f.size() > kFieldsBeforeFiles) {
+            // Files parted by "|", each as it was written.
+            const std::string files = unescaped(f[17]);
+            for (std::size_t from = 0; !files.empty();) {
+                const std::size_t bar = files.find('|', from);
+                e.files.push_back(files.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+                if (bar == std::string::npos) break;
+                from = bar + 1;
+            }
+        }
         if (f[10] != "-") {
             WatchedFolder w;
             w.path = unescaped(f[10]);

@@ -25,7 +25,7 @@
 namespace nx {
 
 struct HistoryEntry {
-    enum class Result { Printed, Shown, Failed };
+    enum class Result { Printed, Shown, Failed, Saved };
 
     std::int64_t id = 0;        // in the order the jobs were kept, from 1
     std::int64_t time = 0;      // seconds since 1970 (UTC)
@@ -42,9 +42,11 @@ struct HistoryEntry {
     // A watched folder's job: the folder's keys as they were (its route, its
     // interpretation). None for the seven job paths.
     std::optional<WatchedFolder> folder;
+    // The PDF files the job was saved as (host paths), in order.
+    std::vector<std::string> files = {};
 };
 
-// The result as norvexa-print lists it: "printed", "shown", "failed: MESSAGE".
+// The result as norvexa-print lists it: "printed", "shown", "saved", "failed: MESSAGE".
 std::string resultText(const HistoryEntry& entry);
 // `time` as local ISO 8601 with seconds ("2026-12-09T14:03:59").
 std::string localIsoTime(std::int64_t time);

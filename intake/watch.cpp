@@ -89,6 +89,11 @@ std::vector<JobWatch::Seen> JobWatch::backgroundsOf(const WatchedFolder& folder)
         FileProbe probe;
         seen.push_back(fs_.probe(file, probe) == kOk ? Seen{probe.size, probe.modifiedNs} : Seen{});
     }
+    // The directory its PDF files go to: whether it can be listed now.
+    if (!folder.pdfDir.empty()) {
+        std::vector<DirEntry> entries;
+        seen.push_back(fs_.listFiles(folder.pdfDir, entries) == kOk ? Seen{0, 0} : Seen{});
+    }
     return seen;
 }
 

@@ -59,8 +59,8 @@ public:
     // The folder whose job `path` is (as choose() returned it), or nothing for the
     // seven job paths.
     std::optional<WatchedFolder> folderOf(const std::string& path) const;
-    // A folder's job that failed: passed over until its size or time, or one of its
-    // folder's background files, changes.
+    // A folder's job that failed: passed over until its size or time, one of its
+    // folder's background files, or whether its PDF directory is there, changes.
     void setAside(const std::string& path);
 
     // Copies the open job into the working copy and the last-job copy (see copyJob),
@@ -100,7 +100,7 @@ private:
         bool operator==(const Seen&) const = default;
     };
     // A failed folder job as it was, and its folder's background files (size -1:
-    // missing): a change in any of them is a new try.
+    // missing) and PDF directory: a change in any of them is a new try.
     struct Aside {
         Seen job;
         std::vector<Seen> backgrounds;

@@ -211,7 +211,7 @@ history() { wine bin/norvexa-print.exe --history --drive-c 'Z:'"${drive_c//\//\\
 lines=$(history)
 [[ $(grep -c . <<<"$lines") == 4 ]] || fail "the history lists $(grep -c . <<<"$lines") jobs, not 4: $lines"
 first=$(sed -n 1p <<<"$lines")
-IFS=$'\t' read -r _ source format pages printer result copy <<<"$first"
+IFS=$'\t' read -r _ source format pages printer result copy _files <<<"$first"
 [[ $source == 'C:\TALVERA\WNYOMTAT.TXT' && $format == line && $pages == 2 && $result == printed ]] ||
     fail "the history's first job is wrong: $first"
 copy_unix=$(winepath -u "$copy" 2>/dev/null)

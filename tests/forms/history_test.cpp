@@ -93,7 +93,7 @@ TEST_F(History, EveryJobIsKeptOnceAndAnOlderOneIsPrintedAgainWholeOrInPart) {
     // Listed once each, oldest first, each copy the job as written.
     auto lines = historyLines(env->drive);
     ASSERT_EQ(lines.size(), 3u);
-    for (const auto& l : lines) ASSERT_EQ(l.size(), 7u);
+    for (const auto& l : lines) ASSERT_EQ(l.size(), 8u);
     EXPECT_EQ(lines[0][1], "C:\\TALVERA\\WNYOMTAT.TXT");
     EXPECT_EQ(lines[0][2], "line");
     EXPECT_EQ(lines[0][3], "2");

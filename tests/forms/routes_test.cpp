@@ -10,6 +10,7 @@
 #include <QPrinterInfo>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -327,4 +328,60 @@ TEST_F(Routes, AFoldersBackgroundIsDrawnUnderItsJobAndAMissingOneKeepsTheJob) {
         EXPECT_EQ(w.Hatter->text(), QStringLiteral("C:\\FORM\\LAP.PNG"));
         press(w, Qt::Key_Escape);
     }));
+}
+
+// A folder that saves its jobs as PDF files: a batch of invoices split into one file
+// each, named by its number; a folder that prints and saves, whose directory is
+// missing at first, keeps its job until the directory is there, then prints it once
+// and saves it once.
+TEST_F(Routes, FoldersSaveTheirJobsAsPdfFilesNamedByTheirOwnText) {
+    for (const char* dir : {"C:\\S", "C:\\SZAMLAK"}) env->drive.mkdir(dir);
+    env->drive.write("c:\\norvexa\\mappak.ini",
+                     "[a]\r\nutvonal=C:\\A\r\nnyomtato=norvexa-a\r\npdfmappa=C:\\ARCHIV\r\n"
+                     "[s]\r\nutvonal=C:\\S\r\nkodlap=852\r\nmuvelet=pdf\r\npdfmappa=C:\\SZAMLAK\r\n"
+                     "elvalaszto=^\\s*SZ\xc3\x81MLA\r\nfajlnev=szamla_{szoveg:Sorsz\xc3\xa1m:\\s*(\\S+)}\r\npdfa=igen\r\n");
+    std::string batch = "\x1b@";
+    for (const char* number : {"2026/001", "2026/002", "2026/002"}) {
+        batch += std::string("  SZ\xb5MLA\r\nSorsz\xa0m: ") + number + "\r\n\x0c" + "folytat\xa0s " + number + "\r\n\x0c";
+    }
+    env->drive.write("C:\\S\\BATCH.PRN", batch);
+    env->drive.write("C:\\A\\ARCHIV.PRN", "\x1b@TO ARCHIVE\r\n");
+    const auto before = documents();
+    const std::size_t had = before.count("norvexa-a") ? before.at("norvexa-a").size() : 0;
+    cycles(4);
+
+    // Three files, two pages each, the repeated number given " (2)"; nothing printed.
+    const fs::path saved = env->drive.host("C:\\SZAMLAK");
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(saved)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names, (std::vector<std::string>{"szamla_2026_001.pdf", "szamla_2026_002 (2).pdf", "szamla_2026_002.pdf"}));
+    for (const std::string& name : names) {
+        EXPECT_EQ(pdfInfo((saved / name).string(), "Pages"), "2") << name;
+        const std::string text = pdfText(saved / name);
+        EXPECT_NE(text.find("SZ\xc3\x81MLA"), std::string::npos) << name;
+        EXPECT_EQ(run("pdfinfo -meta " + quoted((saved / name).string()) + " | grep -c 'pdfaid:part=\"1\"'"), "1\n");
+    }
+    EXPECT_NE(pdfText(saved / "szamla_2026_001.pdf").find("folytat\xc3\xa1s 2026/001"), std::string::npos);
+    EXPECT_FALSE(env->drive.exists("C:\\S\\BATCH.PRN"));
+
+    // The missing directory: the job kept, told once by the directory's name.
+    EXPECT_TRUE(env->drive.exists("C:\\A\\ARCHIV.PRN"));
+    EXPECT_EQ(documents()["norvexa-a"].size(), had);
+    ASSERT_EQ(env->dialogs.errors.size(), 1u);
+    EXPECT_NE(env->dialogs.errors[0].text.indexOf(QStringLiteral("ARCHIV")), -1);
+    cycles(2);
+    EXPECT_EQ(env->dialogs.errors.size(), 1u);
+
+    // The directory appears: printed once and saved once.
+    env->drive.mkdir("C:\\ARCHIV");
+    cycles(3);
+    EXPECT_FALSE(env->drive.exists("C:\\A\\ARCHIV.PRN"));
+    ASSERT_EQ(documents()["norvexa-a"].size(), had + 1);
+    std::vector<fs::path> archived;
+    for (const auto& e : fs::directory_iterator(env->drive.host("C:\\ARCHIV"))) archived.push_back(e.path());
+    ASSERT_EQ(archived.size(), 1u);
+    EXPECT_EQ(archived[0].filename().string().rfind("ARCHIV_", 0), 0u) << archived[0];
+    EXPECT_NE(pdfText(archived[0]).find("TO ARCHIVE"), std::string::npos);
+    EXPECT_EQ(env->dialogs.errors.size(), 1u);
 }
