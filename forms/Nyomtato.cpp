@@ -440,11 +440,33 @@ void TNyomtat::Figyeles(QObject*) {
     // other folders and the seven job paths go on.
     for (const std::string& problem : g_.cycle.refreshFolders())
         g_.services.errorBox(nx::utf8ToCp1250(nx::withFullStop(problem)));
-    if (!g_.cycle.look()) {
-        armWatch();
-        return;
+    // Every folder job that is ready is taken in this cycle, one after another (a
+    // burst); after about a second the rest follows at once from the event loop, so
+    // the window is never frozen for longer.
+    const auto started = std::chrono::steady_clock::now();
+    for (bool again = std::exchange(burstLook_, false);; again = true) {
+        if (!g_.cycle.look(again)) break;
+        const Taken taken = takeOne();
+        if (taken == Taken::Stop) return;
+        if (taken == Taken::Done) break;
+        if (std::chrono::steady_clock::now() - started >= burstSlice_) {
+            burstLook_ = true;
+            Label1->setText(cp("Figyel\xe9s..."));
+            armSoon();
+            return;
+        }
     }
+    Label1->setText(cp("Figyel\xe9s..."));
+    armWatch();
+}
 
+void TNyomtat::armSoon() {
+    Timer1->stop();
+    Timer1->setInterval(0);
+    Timer1->start();
+}
+
+TNyomtat::Taken TNyomtat::takeOne() {
     setStatus(cp("Feldolgoz\xe1s..."));
     nx::qt::BarProgress progress(*ProgressBar1);
     const nx::JobCycle::Decision next = g_.cycle.take(AzonnalNyomtat->isChecked(), progress);
@@ -465,7 +487,7 @@ void TNyomtat::Figyeles(QObject*) {
             // and the program ends.
             g_.services.requestTermination();
             g_.services.errorBox(nx::withFullStop(nx::ioMessage(next.code)));
-            return;
+            return Taken::Stop;
         }
         case nx::JobCycle::Step::Show: {
             setStatus(cp("Megjelen\xedt\xe9s..."));
@@ -484,7 +506,7 @@ void TNyomtat::Figyeles(QObject*) {
             entry.pages = g_.Nyomt->countedPages();
             entry.result = nx::HistoryEntry::Result::Shown;
             recordJob(g_, std::move(entry));
-            return;
+            return Taken::Stop;  // the preview's closing goes on with the watch
         }
         case nx::JobCycle::Step::Print:
             setStatus(cp("Nyomtat\xe1s..."));
@@ -493,10 +515,12 @@ void TNyomtat::Figyeles(QObject*) {
         case nx::JobCycle::Step::Nothing:
         case nx::JobCycle::Step::Wait:
         case nx::JobCycle::Step::HandledBefore:
-            break;
+            return Taken::Done;
     }
-    Label1->setText(cp("Figyel\xe9s..."));
-    armWatch();
+    // Only a folder's job printed or failed goes on to the next: a job of the seven
+    // paths is one a cycle.
+    const bool folderDone = next.step == nx::JobCycle::Step::Print || next.step == nx::JobCycle::Step::Failed;
+    return next.folder && folderDone ? Taken::Another : Taken::Done;
 }
 
 bool TNyomtat::eventFilter(QObject* watched, QEvent* event) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <set>
 #include <memory>
 #include <string>
@@ -106,6 +107,23 @@ private:
     // The cycle's job printed, its route's printer or the service's; kept in the
     // history with what became of it.
     void printTaken(const nx::JobCycle::Decision& next);
+    // Takes the job the cycle found and prints, shows or saves it: Another when a
+    // folder's job was done with and the burst goes on, Done when the cycle ends
+    // here, Stop when it ended already (the preview shows the job, or the program
+    // ends).
+    enum class Taken { Another, Done, Stop };
+    Taken takeOne();
+    // The watch again at once: the rest of a burst.
+    void armSoon();
+    bool burstLook_ = false;
+    // How long one cycle takes jobs of a burst before the window is served again.
+    std::chrono::milliseconds burstSlice_{1000};
+
+public:
+    // A cycle that drives the watch itself (a soak) takes one job a cycle with 0.
+    void setBurstSlice(std::chrono::milliseconds slice) { burstSlice_ = slice; }
+
+private:
     // Prints and saves a folder's job as its route says (formats/delivery.h).
     nx::Delivery deliverFolderJob(nx::Document& job, const std::string& jobPath, const nx::WatchedFolder& folder,
                                   std::int64_t takenAt);

@@ -20,8 +20,8 @@ std::vector<std::string> JobCycle::refreshFolders() {
     return problems;
 }
 
-bool JobCycle::look() {
-    found_ = watch_.choose(file_);
+bool JobCycle::look(bool again) {
+    found_ = watch_.choose(file_, again);
     return found_.has_value();
 }
 

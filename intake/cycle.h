@@ -56,8 +56,10 @@ public:
     std::vector<std::string> refreshFolders();
     const std::vector<WatchedFolder>& folders() const { return folderFile_.folders(); }
 
-    // Whether a job is ready; it is then open for take().
-    bool look();
+    // Whether a job is ready; it is then open for take(). `again`: a further look in
+    // the same cycle, after a folder's job, for the rest of a burst (see
+    // JobWatch::choose).
+    bool look(bool again = false);
 
     // Copies the job look() found and decides. `printAtOnce` is the main window's
     // choice. A job taken again unchanged is released here (checked: a failure

@@ -18,11 +18,13 @@ bool JobWatch::ready(const std::string& path, const FileProbe& probe) {
     }
     // Nobody can say whether a host is still writing: the file must have stayed
     // the same for a whole watch interval. A file seen for the first time waits.
+    const Seen now{probe.size, probe.modifiedNs};
     const auto it = seen_.find(path);
-    if (it != seen_.end() && it->second.size == probe.size &&
-        it->second.modifiedNs == probe.modifiedNs)
-        return true;
-    seen_[path] = {probe.size, probe.modifiedNs};
+    if (it != seen_.end() && it->second.seen == now) {
+        if (it->second.cycle < cycles_) return true;
+        return false;  // seen a moment ago in this same cycle: not yet a whole interval
+    }
+    seen_[path] = {now, cycles_};
     return false;
 }
 
@@ -35,7 +37,8 @@ bool JobWatch::tryOpen(const std::string& path, const FileProbe& probe, ByteFile
     return true;
 }
 
-std::optional<std::string> JobWatch::choose(ByteFile& job) {
+std::optional<std::string> JobWatch::choose(ByteFile& job, bool again) {
+    if (!again) ++cycles_;
     for (std::string_view candidate : candidates_) {
         const std::string path(candidate);
         // Probed while no handle of ours is open on it: ours would count as a writer.

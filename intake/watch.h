@@ -51,8 +51,11 @@ public:
     // Tries the candidates in order and opens (reset) the first one that is ready:
     // present, opened with read and write sharing, and no longer being written.
     // A candidate still being written is passed over in this cycle. Returns its
-    // DOS path with `job` open on it, or nothing with `job` closed.
-    std::optional<std::string> choose(ByteFile& job);
+    // DOS path with `job` open on it, or nothing with `job` closed. `again` is a
+    // further look in the same watch cycle (the rest of a burst): a file whose
+    // writers cannot be told is taken only when it was seen unchanged in an earlier
+    // cycle, never by looks a moment apart.
+    std::optional<std::string> choose(ByteFile& job, bool again = false);
 
     // The folders watched after the seven job paths (none at first).
     void setFolders(std::vector<WatchedFolder> folders);
@@ -110,7 +113,13 @@ private:
     FileSystem& fs_;
     Candidates candidates_;
     std::map<std::string, Handled> held_;  // by job path
-    std::map<std::string, Seen> seen_;     // by job path, where writers are unknown
+    // By job path, where writers are unknown: as it was, and in which cycle.
+    struct Sighting {
+        Seen seen;
+        std::uint64_t cycle = 0;
+    };
+    std::map<std::string, Sighting> seen_;
+    std::uint64_t cycles_ = 0;             // the watch cycles begun by choose()
     FileProbe chosen_;                     // what choose() saw of the job it opened
 
     std::vector<WatchedFolder> folders_;

@@ -1,6 +1,7 @@
 // Each watched folder's route on a private CUPS scheduler: its own queue, the
 // service's printer, raw bytes, and a printer that does not exist yet.
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QComboBox>
@@ -384,4 +385,37 @@ TEST_F(Routes, FoldersSaveTheirJobsAsPdfFilesNamedByTheirOwnText) {
     EXPECT_EQ(archived[0].filename().string().rfind("ARCHIV_", 0), 0u) << archived[0];
     EXPECT_NE(pdfText(archived[0]).find("TO ARCHIVE"), std::string::npos);
     EXPECT_EQ(env->dialogs.errors.size(), 1u);
+}
+
+// Twenty jobs dropped into a folder at once: taken in the same cycles, each printed
+// once and whole, in the order of their times.
+TEST_F(Routes, ABurstOfJobsIsTakenAtOnceEachOnce) {
+    env->drive.write("c:\\norvexa\\mappak.ini", "[a]\r\nutvonal=C:\\A\r\nnyomtato=norvexa-a\r\n");
+    const auto before = documents();
+    const std::size_t had = before.count("norvexa-a") ? before.at("norvexa-a").size() : 0;
+    for (int i = 1; i <= 20; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "C:\\A\\J%02d.PRN", i);
+        env->drive.write(name, "\x1b@BURST JOB " + std::to_string(i) + " END\r\n");
+    }
+    QElapsedTimer clock;
+    clock.start();
+    cycles(2);
+    const auto after = documents();
+    ASSERT_EQ(after.at("norvexa-a").size(), had + 20);
+    std::printf("[ burst    ] 20 jobs at the queue after %lld ms, in 2 cycles\n", static_cast<long long>(clock.elapsed()));
+    std::vector<std::string> texts;
+    for (std::size_t i = had; i < after.at("norvexa-a").size(); ++i) texts.push_back(pdfText(after.at("norvexa-a")[i]));
+    for (int i = 1; i <= 20; ++i) {
+        const std::string job = "BURST JOB " + std::to_string(i) + " END";
+        EXPECT_NE(texts[static_cast<std::size_t>(i - 1)].find(job), std::string::npos) << "in the order written: " << job;
+        EXPECT_EQ(std::count_if(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(job) != std::string::npos; }), 1)
+            << job;
+    }
+    for (int i = 1; i <= 20; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "C:\\A\\J%02d.PRN", i);
+        EXPECT_FALSE(env->drive.exists(name)) << name;
+    }
+    EXPECT_TRUE(env->dialogs.errors.empty());
 }

@@ -132,7 +132,9 @@ SoakResult soak(Env& env, const std::vector<Writer>& plan, const QString& pauseM
         return false;
     };
 
-    // The watch cycle, run directly instead of by its 3 s timer, with a short pause.
+    // The watch cycle, run directly instead of by its 3 s timer, with a short pause;
+    // one job a cycle, so that each print has its own file.
+    env.main().setBurstSlice(std::chrono::milliseconds(0));
     QElapsedTimer clock;
     clock.start();
     std::vector<fs::path> prints;
