@@ -182,6 +182,7 @@ void TFigyeltMappak::fill() {
         if (f.offsetX != 0 || f.offsetY != 0) route += QStringLiteral(", eltolás ") + u8(nx::formatOffset(f.offsetX, f.offsetY));
         if (f.raw) route += QStringLiteral(", nyers");
         if (!f.backgrounds.empty()) route += QStringLiteral(", háttér: ") + u8(nx::formatBackgrounds(f.backgrounds));
+        if (!f.pdfDir.empty()) route += (f.pdfOnly ? QStringLiteral(", csak PDF: ") : QStringLiteral(", PDF: ")) + u8(f.pdfDir);
         Lista->addItem(u8(f.path) + QStringLiteral("  —  %1 tűs, %2, %3")
                                         .arg(f.pins)
                                         .arg(f.codePage)
@@ -192,23 +193,26 @@ void TFigyeltMappak::fill() {
     Lista->blockSignals(false);
 }
 
-nx::WatchedFolder TFigyeltMappak::edited() const {
-    nx::WatchedFolder f;
+nx::WatchedFolder TFigyeltMappak::edited(const nx::WatchedFolder& base) const {
+    // The keys this window does not show (a folder's PDF saving) stay as `base` has them.
+    nx::WatchedFolder f = base;
     const QByteArray path = Utvonal->text().trimmed().toUtf8();
     f.path = path.toStdString();
     f.pins = kPins[std::max(0, Tipus->currentIndex())];
     f.codePage = kCodePages[std::max(0, Kodlap->currentIndex())];
     f.preview = Elonezet->isChecked();
-    if (Nyomtato->currentIndex() > 0) f.printer = Nyomtato->currentText().toUtf8().toStdString();
+    if (f.preview) f.pdfOnly = false;
+    f.printer = Nyomtato->currentIndex() > 0 ? Nyomtato->currentText().toUtf8().toStdString() : std::string();
     f.paper = Papir->currentText().toStdString();
     if (Papir->currentText() == kCustomPaper) {
         const auto paper = nx::paperNamed((Szelesseg->text().trimmed() + QLatin1Char('x') + Magassag->text().trimmed()).toStdString());
         f.paper = paper ? nx::paperName(*paper) : std::string("A4");
     }
-    if (const auto files = nx::parseBackgrounds(Hatter->text().toUtf8().toStdString())) f.backgrounds = *files;
     if (const auto offset = nx::parseOffset((Jobbra->text() + QLatin1Char(',') + Lefele->text()).toStdString()))
         std::tie(f.offsetX, f.offsetY) = *offset;
     f.raw = Nyers->isChecked();
+    f.backgrounds.clear();
+    if (const auto files = nx::parseBackgrounds(Hatter->text().toUtf8().toStdString())) f.backgrounds = *files;
     return f;
 }
 
@@ -301,7 +305,7 @@ void TFigyeltMappak::ModositasClick() {
         return;
     }
     if (!offsetValid() || !paperValid() || !backgroundValid()) return;
-    const nx::WatchedFolder f = edited();
+    const nx::WatchedFolder f = edited(folders_[static_cast<std::size_t>(row)]);
     if (f.path.empty()) {
         message(QStringLiteral("Adja meg a mappát!"));
         return;

@@ -76,7 +76,8 @@ public:
 private:
     void createControls();
     void fill();
-    nx::WatchedFolder edited() const;
+    // The folder as the fields show it, its other keys as `base` has them.
+    nx::WatchedFolder edited(const nx::WatchedFolder& base = {}) const;
     // Whether the offset boxes hold what a folder may have; tells the user when not.
     bool offsetValid();
     // The same for the "Egyéni" paper's size, and for the background with the route.

@@ -385,6 +385,23 @@ TEST_F(Routes, FoldersSaveTheirJobsAsPdfFilesNamedByTheirOwnText) {
     EXPECT_EQ(archived[0].filename().string().rfind("ARCHIV_", 0), 0u) << archived[0];
     EXPECT_NE(pdfText(archived[0]).find("TO ARCHIVE"), std::string::npos);
     EXPECT_EQ(env->dialogs.errors.size(), 1u);
+
+    // A folder changed in the window keeps the keys the window does not show.
+    env->main().show();
+    ASSERT_TRUE(nx::test::inWindow<TFigyeltMappak>(env->main(), Qt::Key_M, [&](TFigyeltMappak& w) {
+        w.Lista->setCurrentRow(1);
+        alt(w, Qt::Key_J);  // right
+        QTest::keyClick(w.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("1"));
+        alt(w, Qt::Key_D);  // changed
+        press(w, Qt::Key_Return);
+    }));
+    const std::string ini = env->drive.read("c:\\norvexa\\mappak.ini");
+    EXPECT_NE(ini.find("muvelet=pdf\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("pdfmappa=C:\\SZAMLAK\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("elvalaszto=^\\s*SZ\xc3\x81MLA\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("pdfa=igen\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("eltolas=1,0\r\n"), std::string::npos) << ini;
 }
 
 // Twenty jobs dropped into a folder at once: taken in the same cycles, each printed
