@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QPrinterInfo>
 #include <algorithm>
+#include <functional>
+#include <vector>
 #include <tuple>
 #include <QComboBox>
 #include <QDir>
@@ -17,7 +19,9 @@
 #include "forms/MainPanel.h"
 #include "forms/WindowKit.h"
 #include "intake/paths.h"
+#include "formats/saved_pdf.h"
 #include "platform/qt/background.h"
+#include "platform/qt/pattern.h"
 #include "render/calibration_page.h"
 
 namespace {
@@ -49,87 +53,114 @@ TFigyeltMappak::TFigyeltMappak(Globals& g, QWidget* parent) : QDialog(parent), g
     if (!folders_.empty()) Lista->setCurrentRow(0);
 }
 
+enum class TFigyeltMappak::Kind { Line, Combo, List, Radio, Check, Button };
+
+// One control of the window: what it is, its caption (with its access key), where
+// it stands, and the member that keeps it. A line's, combo's or list's caption is a
+// label 16 points above it (its buddy) of `labelWidth`, kept in `label`.
+struct TFigyeltMappak::Spec {
+    Kind kind;
+    QString caption;
+    QRect place;
+    std::function<void(QWidget*)> keep;
+    std::function<void(QWidget*)> label = {};
+    int labelWidth = 0;
+};
+
+namespace {
+
+template <class W>
+std::function<void(QWidget*)> into(W*& member) {
+    return [&member](QWidget* w) { member = static_cast<W*>(w); };
+}
+
+}  // namespace
+
+std::vector<TFigyeltMappak::Spec> TFigyeltMappak::controlSpecs() {
+    // In the order of the Tab key's path: a new key is one line here.
+    return {
+        {Kind::List, QStringLiteral("&Figyelt mappák:"), {8, 24, 404, 116}, into(Lista), into(LabelLista), 200},
+        {Kind::Button, QStringLiteral("&Hozzáadás"), {8, 146, 95, 25}, into(Hozzaadas)},
+        {Kind::Button, QStringLiteral("Mó&dosítás"), {111, 146, 95, 25}, into(Modositas)},
+        {Kind::Button, QStringLiteral("&Törlés"), {214, 146, 95, 25}, into(Torles)},
+        {Kind::Line, QStringLiteral("&Mappa (C:\\... vagy teljes útvonal):"), {8, 200, 310, 21}, into(Utvonal), into(LabelMappa), 300},
+        {Kind::Button, QStringLiteral("T&allózás..."), {326, 198, 86, 25}, into(Tallozas)},
+        {Kind::Combo, QStringLiteral("Nyomtató tí&pusa:"), {8, 248, 150, 21}, into(Tipus), into(LabelTipus), 150},
+        {Kind::Combo, QStringLiteral("&Kódlap:"), {170, 248, 80, 21}, into(Kodlap), into(LabelKodlap), 80},
+        {Kind::Radio, QStringLiteral("Nyomtatás a&zonnal"), {262, 236, 150, 17}, into(Nyomtatas)},
+        {Kind::Radio, QStringLiteral("&Előnézet"), {262, 256, 150, 17}, into(Elonezet)},
+        {Kind::Radio, QStringLiteral("PDF ment&ése"), {262, 276, 150, 17}, into(PdfMentes)},
+        {Kind::Combo, QStringLiteral("&Nyomtató:"), {8, 316, 242, 21}, into(Nyomtato), into(LabelNyomtato), 200},
+        {Kind::Combo, QStringLiteral("Papí&r:"), {262, 316, 80, 21}, into(Papir), into(LabelPapir), 80},
+        {Kind::Line, QStringLiteral("Eltolás &jobbra (mm):"), {8, 362, 70, 21}, into(Jobbra), into(LabelJobbra), 150},
+        {Kind::Line, QStringLiteral("&lefelé (mm):"), {170, 362, 70, 21}, into(Lefele), into(LabelLefele), 80},
+        {Kind::Button, QStringLiteral("Pró&baoldal"), {262, 360, 95, 25}, into(Probaoldal)},
+        {Kind::Check, QStringLiteral("N&yers küldés (mátrixnyomtatónak)"), {8, 390, 250, 17}, into(Nyers)},
+        {Kind::Line, QStringLiteral("Egyén&i papír szélessége (mm):"), {8, 430, 70, 21}, into(Szelesseg), into(LabelSzelesseg), 160},
+        {Kind::Line, QStringLiteral("ma&gassága (mm):"), {170, 430, 70, 21}, into(Magassag), into(LabelMagassag), 100},
+        {Kind::Line, QStringLiteral("Háttér (kép &vagy PDF; több fájl | jellel):"), {8, 474, 310, 21}, into(Hatter), into(LabelHatter), 310},
+        {Kind::Button, QStringLiteral("Tallózá&s..."), {326, 472, 86, 25}, into(HatterTallozas)},
+        {Kind::Line, QStringLiteral("&Célmappa a PDF-eknek (C:\\... vagy teljes útvonal):"), {8, 518, 310, 21}, into(PdfMappa), into(LabelPdfMappa), 310},
+        {Kind::Button, QStringLiteral("Tallóz&ás..."), {326, 516, 86, 25}, into(PdfTallozas)},
+        {Kind::Line, QStringLiteral("Fájlnév-sabl&on:"), {8, 562, 200, 21}, into(Fajlnev), into(LabelFajlnev), 200},
+        {Kind::Line, QStringLiteral("Elválasztó minta (rege&x):"), {216, 562, 196, 21}, into(Elvalaszto), into(LabelElvalaszto), 196},
+        {Kind::Check, QStringLiteral("PDF/A-&1b (archív)"), {8, 592, 200, 17}, into(Pdfa)},
+        {Kind::Button, QStringLiteral("OK"), {254, 590, 75, 25}, into(OkGomb)},
+        {Kind::Button, QStringLiteral("Mégse"), {337, 590, 75, 25}, into(MegseGomb)},
+    };
+}
+
 void TFigyeltMappak::createControls() {
-    auto label = [this](const QString& text, int x, int y, int w) {
-        auto* l = new QLabel(text, this);
-        l->setGeometry(x, y, w, 13);
-        return l;
-    };
-    auto button = [this](const QString& text, int x, int y, int w) {
-        auto* b = new QPushButton(text, this);
-        b->setGeometry(x, y, w, 25);
-        b->setAutoDefault(false);
-        return b;
-    };
-    LabelLista = label(QStringLiteral("&Figyelt mappák:"), 8, 8, 200);
-    Lista = new QListWidget(this);
-    Lista->setGeometry(8, 24, 404, 116);
-    LabelLista->setBuddy(Lista);
-    Hozzaadas = button(QStringLiteral("&Hozzáadás"), 8, 146, 95);
-    Modositas = button(QStringLiteral("Mó&dosítás"), 111, 146, 95);
-    Torles = button(QStringLiteral("&Törlés"), 214, 146, 95);
+    for (const Spec& spec : controlSpecs()) {
+        QWidget* w = nullptr;
+        switch (spec.kind) {
+            case Kind::Line: w = new QLineEdit(this); break;
+            case Kind::Combo: w = new QComboBox(this); break;
+            case Kind::List: w = new QListWidget(this); break;
+            case Kind::Radio: w = new QRadioButton(spec.caption, this); break;
+            case Kind::Check: w = new QCheckBox(spec.caption, this); break;
+            case Kind::Button: {
+                auto* b = new QPushButton(spec.caption, this);
+                b->setAutoDefault(false);
+                w = b;
+                break;
+            }
+        }
+        w->setGeometry(spec.place);
+        if (spec.kind == Kind::Radio || spec.kind == Kind::Check || spec.kind == Kind::Button) nx::qt::fitWidth(w, 412);
+        spec.keep(w);
+        if (spec.label) {
+            auto* l = new QLabel(spec.caption, this);
+            l->setGeometry(spec.place.x(), spec.place.y() - 16, spec.labelWidth, 13);
+            l->setBuddy(w);
+            nx::qt::fitWidth(l, 412);
+            spec.label(l);
+        }
+    }
+    fillControls();
+    connectControls();
+}
 
-    LabelMappa = label(QStringLiteral("&Mappa (C:\\... vagy teljes útvonal):"), 8, 184, 300);
-    Utvonal = new QLineEdit(this);
-    Utvonal->setGeometry(8, 200, 310, 21);
+void TFigyeltMappak::fillControls() {
     Utvonal->setMaxLength(255);
-    LabelMappa->setBuddy(Utvonal);
-    Tallozas = button(QStringLiteral("T&allózás..."), 326, 198, 86);
-
-    LabelTipus = label(QStringLiteral("Nyomtató tí&pusa:"), 8, 232, 150);
-    Tipus = new QComboBox(this);
-    Tipus->setGeometry(8, 248, 150, 21);
+    Hatter->setMaxLength(1024);
+    PdfMappa->setMaxLength(255);
+    Jobbra->setText(QStringLiteral("0"));
+    Lefele->setText(QStringLiteral("0"));
+    Fajlnev->setPlaceholderText(QString::fromLatin1(nx::kDefaultNameTemplate.data(),
+                                                    static_cast<qsizetype>(nx::kDefaultNameTemplate.size())));
     Tipus->addItems({QStringLiteral("24 tűs (ESC/P 2)"), QStringLiteral("9 tűs (FX)")});
-    LabelTipus->setBuddy(Tipus);
-    LabelKodlap = label(QStringLiteral("&Kódlap:"), 170, 232, 80);
-    Kodlap = new QComboBox(this);
-    Kodlap->setGeometry(170, 248, 80, 21);
     Kodlap->addItems({QStringLiteral("437"), QStringLiteral("850"), QStringLiteral("852")});
-    LabelKodlap->setBuddy(Kodlap);
-    Nyomtatas = new QRadioButton(QStringLiteral("Nyomtatás a&zonnal"), this);
-    Nyomtatas->setGeometry(262, 236, 150, 17);
-    Elonezet = new QRadioButton(QStringLiteral("&Előnézet"), this);
-    Elonezet->setGeometry(262, 256, 150, 17);
     Nyomtatas->setChecked(true);
-
-    LabelNyomtato = label(QStringLiteral("&Nyomtató:"), 8, 280, 200);
-    Nyomtato = new QComboBox(this);
-    Nyomtato->setGeometry(8, 296, 242, 21);
     Nyomtato->addItem(QStringLiteral("(a szolgáltatás nyomtatója)"));
     Nyomtato->addItems(QPrinterInfo::availablePrinterNames());
-    LabelNyomtato->setBuddy(Nyomtato);
-    LabelPapir = label(QStringLiteral("Papí&r:"), 262, 280, 80);
-    Papir = new QComboBox(this);
-    Papir->setGeometry(262, 296, 80, 21);
-    for (std::string_view name : nx::kPaperNames) Papir->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    for (std::string_view name : nx::kPaperNames)
+        Papir->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     Papir->addItem(kCustomPaper);
-    LabelPapir->setBuddy(Papir);
-    LabelJobbra = label(QStringLiteral("Eltolás &jobbra (mm):"), 8, 326, 150);
-    Jobbra = new QLineEdit(QStringLiteral("0"), this);
-    Jobbra->setGeometry(8, 342, 70, 21);
-    LabelJobbra->setBuddy(Jobbra);
-    LabelLefele = label(QStringLiteral("&lefelé (mm):"), 170, 326, 80);
-    Lefele = new QLineEdit(QStringLiteral("0"), this);
-    Lefele->setGeometry(170, 342, 70, 21);
-    LabelLefele->setBuddy(Lefele);
-    Nyers = new QCheckBox(QStringLiteral("N&yers küldés (mátrixnyomtatónak)"), this);
-    Nyers->setGeometry(8, 370, 250, 17);
-    Probaoldal = button(QStringLiteral("Pró&baoldal"), 262, 340, 95);
+    OkGomb->setDefault(true);
+}
 
-    LabelSzelesseg = label(QStringLiteral("Egyén&i papír szélessége (mm):"), 8, 394, 160);
-    Szelesseg = new QLineEdit(this);
-    Szelesseg->setGeometry(8, 410, 70, 21);
-    LabelSzelesseg->setBuddy(Szelesseg);
-    LabelMagassag = label(QStringLiteral("ma&gassága (mm):"), 170, 394, 100);
-    Magassag = new QLineEdit(this);
-    Magassag->setGeometry(170, 410, 70, 21);
-    LabelMagassag->setBuddy(Magassag);
-    LabelHatter = label(QStringLiteral("Háttér (kép &vagy PDF; több fájl | jellel):"), 8, 438, 310);
-    Hatter = new QLineEdit(this);
-    Hatter->setGeometry(8, 454, 310, 21);
-    Hatter->setMaxLength(1024);
-    LabelHatter->setBuddy(Hatter);
-    HatterTallozas = button(QStringLiteral("Tallózá&s..."), 326, 452, 86);
+void TFigyeltMappak::connectControls() {
     auto customPaper = [this] {
         const bool custom = Papir->currentText() == kCustomPaper;
         Szelesseg->setEnabled(custom);
@@ -137,33 +168,18 @@ void TFigyeltMappak::createControls() {
     };
     connect(Papir, &QComboBox::currentIndexChanged, this, customPaper);
     customPaper();
-
-    OkGomb = button(QStringLiteral("OK"), 254, 486, 75);
-    OkGomb->setDefault(true);
-    MegseGomb = button(QStringLiteral("Mégse"), 337, 486, 75);
-
-    for (QWidget* w : {static_cast<QWidget*>(LabelLista), static_cast<QWidget*>(Hozzaadas),
-                       static_cast<QWidget*>(Modositas), static_cast<QWidget*>(Torles),
-                       static_cast<QWidget*>(LabelMappa), static_cast<QWidget*>(Tallozas),
-                       static_cast<QWidget*>(LabelTipus), static_cast<QWidget*>(LabelKodlap),
-                       static_cast<QWidget*>(Nyomtatas), static_cast<QWidget*>(Elonezet),
-                       static_cast<QWidget*>(LabelNyomtato), static_cast<QWidget*>(LabelPapir),
-                       static_cast<QWidget*>(LabelJobbra), static_cast<QWidget*>(LabelLefele),
-                       static_cast<QWidget*>(Nyers), static_cast<QWidget*>(Probaoldal),
-                       static_cast<QWidget*>(LabelSzelesseg), static_cast<QWidget*>(LabelMagassag),
-                       static_cast<QWidget*>(LabelHatter), static_cast<QWidget*>(HatterTallozas)})
-        nx::qt::fitWidth(w, 412);
-
     connect(Hozzaadas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::HozzaadasClick); });
     connect(Modositas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::ModositasClick); });
     connect(Torles, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::TorlesClick); });
     connect(Tallozas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::TallozasClick); });
     connect(HatterTallozas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::HatterTallozasClick); });
+    connect(PdfTallozas, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::PdfTallozasClick); });
     connect(Lista, &QListWidget::currentRowChanged, this, [this] { run(&TFigyeltMappak::ListaChange); });
     connect(Probaoldal, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::ProbaoldalClick); });
     connect(OkGomb, &QPushButton::clicked, this, [this] { run(&TFigyeltMappak::OkGombClick); });
     connect(MegseGomb, &QPushButton::clicked, this, &QDialog::reject);
 }
+
 
 void TFigyeltMappak::run(void (TFigyeltMappak::*handler)()) {
     g_.dispatcher.run([this, handler] { (this->*handler)(); });
@@ -201,7 +217,11 @@ nx::WatchedFolder TFigyeltMappak::edited(const nx::WatchedFolder& base) const {
     f.pins = kPins[std::max(0, Tipus->currentIndex())];
     f.codePage = kCodePages[std::max(0, Kodlap->currentIndex())];
     f.preview = Elonezet->isChecked();
-    if (f.preview) f.pdfOnly = false;
+    f.pdfOnly = PdfMentes->isChecked();
+    f.pdfDir = PdfMappa->text().trimmed().toUtf8().toStdString();
+    f.nameTemplate = Fajlnev->text().trimmed().toUtf8().toStdString();
+    f.split = Elvalaszto->text().toUtf8().toStdString();
+    f.archival = Pdfa->isChecked();
     f.printer = Nyomtato->currentIndex() > 0 ? Nyomtato->currentText().toUtf8().toStdString() : std::string();
     f.paper = Papir->currentText().toStdString();
     if (Papir->currentText() == kCustomPaper) {
@@ -244,11 +264,43 @@ bool TFigyeltMappak::backgroundValid() {
     return true;
 }
 
+bool TFigyeltMappak::pdfValid() {
+    const std::string dir = PdfMappa->text().trimmed().toUtf8().toStdString();
+    if (PdfMentes->isChecked() && dir.empty()) {
+        message(QStringLiteral("A PDF mentéshez adja meg a célmappát!"));
+        return false;
+    }
+    if (!dir.empty() && !nx::isFolderPath(dir)) {
+        message(QStringLiteral("A célmappa C:\\... vagy teljes útvonal lehet: ") + u8(dir));
+        return false;
+    }
+    if (!dir.empty() && Nyers->isChecked()) {
+        message(QStringLiteral("Nyers küldés mellett nincs PDF mentés: a nyomtató a feladat bájtjait kapja."));
+        return false;
+    }
+    const std::string name = Fajlnev->text().trimmed().toUtf8().toStdString();
+    if (const std::string why = nx::nameTemplateProblem(name, nx::qt::compilePattern); !why.empty()) {
+        message(QStringLiteral("A fájlnév-sablon hibás: ") + u8(name) + QStringLiteral(" (") + u8(why) + QLatin1Char(')'));
+        return false;
+    }
+    const std::string split = Elvalaszto->text().toUtf8().toStdString();
+    std::string why;
+    if (!split.empty() && !nx::qt::compilePattern(split, why)) {
+        message(QStringLiteral("Az elválasztó minta hibás: ") + u8(split) + QStringLiteral(" (") + u8(why) + QLatin1Char(')'));
+        return false;
+    }
+    return true;
+}
+
 void TFigyeltMappak::showFolder(const nx::WatchedFolder& f) {
     Utvonal->setText(u8(f.path));
     Tipus->setCurrentIndex(f.pins == 9 ? 1 : 0);
     Kodlap->setCurrentIndex(f.codePage == 850 ? 1 : f.codePage == 852 ? 2 : 0);
-    (f.preview ? Elonezet : Nyomtatas)->setChecked(true);
+    (f.pdfOnly ? PdfMentes : f.preview ? Elonezet : Nyomtatas)->setChecked(true);
+    PdfMappa->setText(u8(f.pdfDir));
+    Fajlnev->setText(u8(f.nameTemplate));
+    Elvalaszto->setText(u8(f.split));
+    Pdfa->setChecked(f.archival);
     // A printer the system does not list (now) stays the folder's, shown as it is.
     int printer = 0;
     if (!f.printer.empty()) {
@@ -283,7 +335,7 @@ void TFigyeltMappak::ListaChange() {
 }
 
 void TFigyeltMappak::HozzaadasClick() {
-    if (!offsetValid() || !paperValid() || !backgroundValid()) return;
+    if (!offsetValid() || !paperValid() || !backgroundValid() || !pdfValid()) return;
     const nx::WatchedFolder f = edited();
     if (f.path.empty()) {
         message(QStringLiteral("Adja meg a mappát!"));
@@ -304,7 +356,7 @@ void TFigyeltMappak::ModositasClick() {
         message(QStringLiteral("Válasszon mappát a listából!"));
         return;
     }
-    if (!offsetValid() || !paperValid() || !backgroundValid()) return;
+    if (!offsetValid() || !paperValid() || !backgroundValid() || !pdfValid()) return;
     const nx::WatchedFolder f = edited(folders_[static_cast<std::size_t>(row)]);
     if (f.path.empty()) {
         message(QStringLiteral("Adja meg a mappát!"));
@@ -325,23 +377,30 @@ void TFigyeltMappak::TorlesClick() {
     ListaChange();
 }
 
-void TFigyeltMappak::TallozasClick() {
+QString TFigyeltMappak::chosenFolder(QString path, const QString& caption) {
     // The chooser shows host folders; one on drive C is written the DOS way.
-    QString path = Utvonal->text().trimmed();
     if (path.isEmpty() || nx::isFolderPath(path.toUtf8().toStdString()))
         path = QString::fromStdString(g_.fs.hostPath(path.isEmpty() ? "c:\\" : path.toUtf8().toStdString()));
-    if (!g_.dialogs.chooseFolder(this, QStringLiteral("Figyelt mappa"), path)) return;
+    if (!g_.dialogs.chooseFolder(this, caption, path)) return {};
     const QString driveC = QDir::cleanPath(QString::fromStdString(g_.fs.drives().driveC()));
     const QString chosen = QDir::cleanPath(path);
     if (chosen.compare(driveC, Qt::CaseInsensitive) == 0 ||
         chosen.startsWith(driveC + QLatin1Char('/'), Qt::CaseInsensitive)) {
         QString rest = chosen.mid(driveC.size());
         rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
-        path = QStringLiteral("C:") + (rest.isEmpty() ? QStringLiteral("\\") : rest.toUpper());
-    } else {
-        path = QDir::toNativeSeparators(chosen);
+        return QStringLiteral("C:") + (rest.isEmpty() ? QStringLiteral("\\") : rest.toUpper());
     }
-    Utvonal->setText(path);
+    return QDir::toNativeSeparators(chosen);
+}
+
+void TFigyeltMappak::TallozasClick() {
+    const QString path = chosenFolder(Utvonal->text().trimmed(), QStringLiteral("Figyelt mappa"));
+    if (!path.isEmpty()) Utvonal->setText(path);
+}
+
+void TFigyeltMappak::PdfTallozasClick() {
+    const QString path = chosenFolder(PdfMappa->text().trimmed(), QStringLiteral("A PDF-ek célmappája"));
+    if (!path.isEmpty()) PdfMappa->setText(path);
 }
 
 void TFigyeltMappak::HatterTallozasClick() {
@@ -366,7 +425,7 @@ void TFigyeltMappak::HatterTallozasClick() {
 }
 
 void TFigyeltMappak::ProbaoldalClick() {
-    if (!offsetValid() || !paperValid() || !backgroundValid() || !g_.Nyomtat) return;
+    if (!offsetValid() || !paperValid() || !backgroundValid() || !pdfValid() || !g_.Nyomtat) return;
     const nx::WatchedFolder f = edited();
     const std::string line = "Mappa: " + (f.path.empty() ? std::string("-") : f.path) + "   Nyomtató: " +
                              (f.printer.empty() ? std::string("a szolgáltatás nyomtatója") : f.printer) +
@@ -377,7 +436,7 @@ void TFigyeltMappak::ProbaoldalClick() {
 
 void TFigyeltMappak::OkGombClick() {
     // An offset that cannot be taken keeps the window open: nothing typed is lost.
-    if (!offsetValid() || !paperValid() || !backgroundValid()) return;
+    if (!offsetValid() || !paperValid() || !backgroundValid() || !pdfValid()) return;
     // A folder typed in but not added yet is what the user means to add.
     const nx::WatchedFolder typed = edited();
     if (!typed.path.empty() && Lista->currentRow() < 0 &&

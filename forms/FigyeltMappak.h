@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <vector>
 
 #include "forms/Globals.h"
@@ -58,6 +59,15 @@ public:
     QLabel* LabelHatter;
     QLineEdit* Hatter;       // background files, parted by "|"
     QPushButton* HatterTallozas;
+    QRadioButton* PdfMentes;  // muvelet=pdf: saved, not printed
+    QLabel* LabelPdfMappa;
+    QLineEdit* PdfMappa;      // where the PDF files go (printed and saved when not PdfMentes)
+    QPushButton* PdfTallozas;
+    QLabel* LabelFajlnev;
+    QLineEdit* Fajlnev;       // the files' name template
+    QLabel* LabelElvalaszto;
+    QLineEdit* Elvalaszto;    // the pattern a batch is split at
+    QCheckBox* Pdfa;          // PDF/A-1b
     QPushButton* OkGomb;
     QPushButton* MegseGomb;
 
@@ -69,12 +79,21 @@ public:
     void TorlesClick();
     void TallozasClick();
     void HatterTallozasClick();
+    void PdfTallozasClick();
     void ListaChange();
     void ProbaoldalClick();
     void OkGombClick();
 
 private:
+    enum class Kind;
+    struct Spec;
+    // The controls, one line each: their kind, caption, place and member.
+    std::vector<Spec> controlSpecs();
     void createControls();
+    void fillControls();
+    void connectControls();
+    // A folder chosen by the chooser, the DOS way when it is on drive C.
+    QString chosenFolder(QString start, const QString& caption);
     void fill();
     // The folder as the fields show it, its other keys as `base` has them.
     nx::WatchedFolder edited(const nx::WatchedFolder& base = {}) const;
@@ -83,6 +102,9 @@ private:
     // The same for the "Egyéni" paper's size, and for the background with the route.
     bool paperValid();
     bool backgroundValid();
+    // The PDF saving: a directory where it is asked for, a name template and a
+    // splitting pattern that compile, and no raw route beside it.
+    bool pdfValid();
     void showFolder(const nx::WatchedFolder& folder);
     void message(const QString& text);
     void run(void (TFigyeltMappak::*handler)());

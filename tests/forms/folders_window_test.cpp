@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -141,6 +142,49 @@ TEST_F(FoldersWindow, AFailedFolderJobAndAMalformedEntryAreEachToldOnceAndTheWat
     EXPECT_TRUE(std::filesystem::exists(pdf));
     EXPECT_FALSE(drive.exists("C:\\IRODA\\NYOMTAT\\JOB.PRN"));
     EXPECT_EQ(dialogs.errors.size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// A folder that saves its jobs as PDF files, set from the keyboard: a pattern that
+// does not compile is refused by name and the window stays open; what is taken is
+// written and shown again.
+TEST_F(FoldersWindow, APdfSavingFolderIsSetFromTheKeyboardAndABadPatternRefused) {
+    drive.mkdir("C:\\SZAMLAK");
+    ASSERT_TRUE(inWindow([&](TFigyeltMappak& w) {
+        alt(w, Qt::Key_M);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("C:\\IRODA\\NYOMTAT"));
+        // PDF mentése: Alt and the key of "é", as a Hungarian keyboard sends it.
+        QTest::sendKeyEvent(QTest::Click, w.focusWidget(), Qt::Key_Eacute, QStringLiteral("\u00e9"), Qt::AltModifier);
+        alt(w, Qt::Key_C);  // the directory
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("C:\\SZAMLAK"));
+        alt(w, Qt::Key_O);  // the name template
+        static_cast<QLineEdit*>(w.focusWidget())->insert(QStringLiteral("szamla_{szoveg:Sorsz\u00e1m: (\\S+}"));
+        alt(w, Qt::Key_X);  // the splitting pattern
+        static_cast<QLineEdit*>(w.focusWidget())->insert(QStringLiteral("^\\s*SZ\u00c1MLA"));
+        alt(w, Qt::Key_1);  // PDF/A
+        press(w, Qt::Key_Return);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_NE(dialogs.messages[0].indexOf(QStringLiteral("(\\S+")), -1) << dialogs.messages[0].toStdString();
+        EXPECT_TRUE(w.isVisible());
+        alt(w, Qt::Key_O);
+        QTest::keyClick(w.focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        static_cast<QLineEdit*>(w.focusWidget())->insert(QStringLiteral("szamla_{szoveg:Sorsz\u00e1m: (\\S+)}_{datum}"));
+        press(w, Qt::Key_Return);
+    }));
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(file(), "[mappa1]\r\nutvonal=C:\\IRODA\\NYOMTAT\r\ntipus=24\r\nkodlap=437\r\nmuvelet=pdf\r\n"
+                      "pdfmappa=C:\\SZAMLAK\r\nfajlnev=szamla_{szoveg:Sorsz\xc3\xa1m: (\\S+)}_{datum}\r\n"
+                      "elvalaszto=^\\s*SZ\xc3\x81MLA\r\npdfa=igen\r\n");
+    ASSERT_TRUE(inWindow([&](TFigyeltMappak& w) {
+        EXPECT_TRUE(w.PdfMentes->isChecked());
+        EXPECT_EQ(w.PdfMappa->text(), QStringLiteral("C:\\SZAMLAK"));
+        EXPECT_EQ(w.Elvalaszto->text(), QStringLiteral("^\\s*SZ\u00c1MLA"));
+        EXPECT_TRUE(w.Pdfa->isChecked());
+        press(w, Qt::Key_Escape);
+    }));
 }
 
 }  // namespace
