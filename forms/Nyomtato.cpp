@@ -130,11 +130,13 @@ void TNyomtat::fitCaptions() {
     const int x = std::max(MappakGomb->x(), AzonnalNyomtat->geometry().right() + 4);
     MappakGomb->setGeometry(x, MappakGomb->y(), std::min(MappakGomb->width(), right - x),
                             MappakGomb->height());
-    // The history button by the same rule, to the right of the version line.
+    // The history button where the window has room for its whole caption: to the
+    // right of the "Nyomtató?" label, at the top (beside the version line at the
+    // foot a wider face than the window's cut its first letter).
     nx::qt::fitWidth(ElozmenyekGomb);
-    const int hx = std::max(ElozmenyekGomb->x(), StaticText2->geometry().right() + 4);
-    ElozmenyekGomb->setGeometry(hx, ElozmenyekGomb->y(), std::max(0, std::min(ElozmenyekGomb->width(), right - hx)),
-                                ElozmenyekGomb->height());
+    const int width = ElozmenyekGomb->sizeHint().width();
+    const int hx = std::max(Label1->geometry().right() + 8, right - width);
+    ElozmenyekGomb->setGeometry(hx, 20, std::min(width, right - hx), ElozmenyekGomb->height());
 }
 
 void TNyomtat::setTabPath() {
