@@ -235,6 +235,19 @@ sleep 4
 xdotool key Escape
 sleep 1
 say "service: the history lists each job once with its copy; a job printed again from it, once"
+# A fourth folder saves its jobs as PDF files named by their own text (added while
+# the service runs: it reads the folders file again).
+mkdir -p "$drive_c/IRODA/PDF" "$drive_c/PDFEK"
+printf '[mappa4]\r\nutvonal=C:\\IRODA\\PDF\r\nmuvelet=pdf\r\npdfmappa=C:\\PDFEK\r\nfajlnev=lap_{szoveg:LAP (\\d+)}\r\n' \
+    >> "$drive_c/norvexa/mappak.ini"
+sleep 4
+printf '\033@LAP 42 MENTVE\r\n\014' > "$drive_c/IRODA/pdf.tmp"
+mv "$drive_c/IRODA/pdf.tmp" "$drive_c/IRODA/PDF/P.PRN"
+wait_for '[[ -f $drive_c/PDFEK/lap_42.pdf ]]' 200 || fail "the folder's job was not saved as C:\\PDFEK\\lap_42.pdf: $(ls "$drive_c/PDFEK")"
+wait_for '[[ ! -e $drive_c/IRODA/PDF/P.PRN ]]' 100 || fail "the saved job was not consumed"
+pdftotext "$drive_c/PDFEK/lap_42.pdf" - | grep -q "LAP 42 MENTVE" || fail "the saved PDF lacks the job's text"
+[[ $(compgen -G "$cups/spool/d*" | wc -l) == 5 ]] || fail "a job only to be saved was printed"
+say "service: a folder's job saved as a PDF named by its own text, not printed"
 # The exit button (Alt+P, "&Program befejezése").
 xdotool key alt+p
 wait_for '[[ ! -e $drive_c/norvexa/NORVEXA.AKT ]]' 100 || fail "the exit button left the presence marker"
