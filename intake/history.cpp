@@ -98,6 +98,18 @@ std::uint64_t fnv1a(std::uint64_t hash, const std::uint8_t* data, std::size_t n)
     return hash;
 }
 
+// Files parted by "|", each as it was written; none for an empty field.
+std::vector<std::string> splitFiles(const std::string& files) {
+    std::vector<std::string> out;
+    for (std::size_t from = 0; !files.empty();) {
+        const std::size_t bar = files.find('|', from);
+        out.push_back(files.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+        if (bar == std::string::npos) break;
+        from = bar + 1;
+    }
+    return out;
+}
+
 std::string utf8Message(int code) { return cp1250ToUtf8(withFullStop(ioMessage(code))); }
 
 }  // namespace
@@ -189,16 +201,7 @@ std::optional<std::vector<HistoryEntry>> parseHistory(std::string_view text) {
         e.result = *result;
         e.message = unescaped(f[7]);
         e.copy = unescaped(f[8]);
-        if (f.size() > kFieldsBeforeFiles) {
-            // Files parted by "|", each as it was written.
-            const std::string files = unescaped(f[17]);
-            for (std::size_t from = 0; !files.empty();) {
-                const std::size_t bar = files.find('|', from);
-                e.files.push_back(files.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
-                if (bar == std::string::npos) break;
-                from = bar + 1;
-            }
-        }
+        if (f.size() > kFieldsBeforeFiles) e.files = splitFiles(unescaped(f[17]));
         if (f[10] != "-") {
             WatchedFolder w;
             w.path = unescaped(f[10]);
@@ -211,11 +214,8 @@ std::optional<std::vector<HistoryEntry>> parseHistory(std::string_view text) {
             w.offsetY = offset->second;
             w.raw = f[15].substr(0, colon) == "nyers";
             w.printer = unescaped(f[15].substr(colon + 1));
-            if (f.size() > kFieldsBeforeBackgrounds) {
-                const auto files = parseBackgrounds(unescaped(f[16]));
-                if (!files) return std::nullopt;
-                w.backgrounds = *files;
-            }
+            // The files as the folder named them, whatever this system makes of them.
+            if (f.size() > kFieldsBeforeBackgrounds) w.backgrounds = splitFiles(unescaped(f[16]));
             e.folder = std::move(w);
         }
         out.push_back(std::move(e));
