@@ -88,7 +88,8 @@ Delivery deliver(FileSystem& fs, Document& doc, const std::string& jobPath, cons
         if (const std::string why = pdfDirProblem(fs, folder); !why.empty())
             throw IoError(kPathNotFound, utf8ToCp1250(why));
     }
-    const int count = std::max(1, doc.pageCount(progress));
+    // Pages are counted only where documents are saved (a print reads the job once).
+    const int count = save ? std::max(1, doc.pageCount(progress)) : 1;
     // The documents: the whole job, or its parts where a page matches the separator.
     std::vector<std::string> pages;
     std::vector<int> starts = {1};
