@@ -569,13 +569,7 @@ void savePdfs(Job& j, nx::FileSystem& fs) {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     if (j.doc.textBytes() == nx::TextBytes::Cp1250) text = nx::cp1250ToUtf8(text);
-    std::vector<std::string> pages;
-    for (std::size_t from = 0;;) {
-        const std::size_t ff = text.find('\f', from);
-        pages.push_back(text.substr(from, ff == std::string::npos ? std::string::npos : ff - from));
-        if (ff == std::string::npos) break;
-        from = ff + 1;
-    }
+    std::vector<std::string> pages = nx::pagesOfText(text);
     const int count = j.doc.pageCount(j.progress);
     pages.resize(static_cast<std::size_t>(std::max(1, count)));
     std::vector<int> starts = {1};

@@ -53,14 +53,7 @@ std::vector<std::string> pageTexts(FileSystem& fs, Document& doc, Progress& prog
     (void)in.close();               // read only
     (void)fs.erase(kDeliveryText);  // a working file: one left behind is written over next time
     if (doc.textBytes() == TextBytes::Cp1250) text = cp1250ToUtf8(text);
-    std::vector<std::string> pages;
-    for (std::size_t from = 0;;) {
-        const std::size_t ff = text.find('\f', from);
-        pages.push_back(text.substr(from, ff == std::string::npos ? std::string::npos : ff - from));
-        if (ff == std::string::npos) break;
-        from = ff + 1;
-    }
-    return pages;
+    return pagesOfText(text);
 }
 
 }  // namespace

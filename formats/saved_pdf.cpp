@@ -76,6 +76,17 @@ std::string cut(const std::string& name, std::size_t max) {
 
 }  // namespace
 
+std::vector<std::string> pagesOfText(std::string_view text) {
+    std::vector<std::string> pages;
+    for (std::size_t from = 0;;) {
+        const std::size_t ff = text.find('\f', from);
+        pages.emplace_back(text.substr(from, ff == std::string_view::npos ? std::string_view::npos : ff - from));
+        if (ff == std::string_view::npos) break;
+        from = ff + 1;
+    }
+    return pages;
+}
+
 std::vector<std::string_view> linesOf(std::string_view page) {
     std::vector<std::string_view> lines;
     while (!page.empty()) {

@@ -57,6 +57,9 @@ std::string nameTemplateProblem(std::string_view nameTemplate, const PatternComp
 // " (2)", " (3)" ... are added before ".pdf" while a file of that name exists.
 std::string freshPdfPath(FileSystem& fs, const std::string& dir, const std::string& name);
 
+// A job's text (pages parted by form feeds) split into its pages.
+std::vector<std::string> pagesOfText(std::string_view text);
+
 // A page text split into its lines.
 std::vector<std::string_view> linesOf(std::string_view page);
 

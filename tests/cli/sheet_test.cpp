@@ -282,3 +282,26 @@ TEST_F(SheetPdf, ABackgroundThatCannotBeDrawnIsRefusedAndNothingIsWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// --save-pdf: a batch split into its documents, each a file named by its own text,
+// the paths printed; a pattern that does not compile is a bad argument.
+TEST_F(SheetPdf, ABatchIsSavedAsOneFileADocumentNamedByItsText) {
+    std::string batch = "\x1b@";
+    for (const char* number : {"17", "18"})
+        batch += std::string("  INVOICE\r\nNo: ") + number + "\r\n\x0c" + "continued " + number + "\r\n\x0c";
+    const fs::path j = job("batch.prn", batch), out = dir / "saved";
+    fs::create_directory(out);
+    const nx::test::Result r = run({"--escp", j.string(), "--save-pdf", out.string(), "--split", "^\\s*INVOICE",
+                                    "--name", "inv_{szoveg:No: (\\d+)}_{oldal}", "--pdfa"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, (out / "inv_17_1.pdf").string() + "\n" + (out / "inv_18_3.pdf").string() + "\n");
+    for (const char* name : {"inv_17_1.pdf", "inv_18_3.pdf"}) {
+        ASSERT_EQ(std::system(("pdfinfo " + quote((out / name).string()) + " > " + quote((dir / "info").string())).c_str()), 0);
+        EXPECT_NE(slurp(dir / "info").find("Pages:           2"), std::string::npos) << name;
+    }
+    EXPECT_EQ(run({"--escp", j.string(), "--save-pdf", out.string(), "--split", "(unclosed"}).status, 2);
+}
+
+}  // namespace
