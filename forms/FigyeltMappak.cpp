@@ -58,7 +58,7 @@ enum class TFigyeltMappak::Kind { Line, Combo, List, Radio, Check, Button };
 // One control of the window: what it is, its caption (with its access key), where
 // it stands, and the member that keeps it. A line's, combo's or list's caption is a
 // label 16 points above it (its buddy) of `labelWidth`, kept in `label`.
-struct TFigyeltMappak::Spec {
+struct TFigyeltMappak::Control {
     Kind kind;
     QString caption;
     QRect place;
@@ -76,7 +76,7 @@ std::function<void(QWidget*)> into(W*& member) {
 
 }  // namespace
 
-std::vector<TFigyeltMappak::Spec> TFigyeltMappak::controlSpecs() {
+std::vector<TFigyeltMappak::Control> TFigyeltMappak::controlList() {
     // In the order of the Tab key's path: a new key is one line here.
     return {
         {Kind::List, QStringLiteral("&Figyelt mappák:"), {8, 24, 404, 116}, into(Lista), into(LabelLista), 200},
@@ -111,30 +111,30 @@ std::vector<TFigyeltMappak::Spec> TFigyeltMappak::controlSpecs() {
 }
 
 void TFigyeltMappak::createControls() {
-    for (const Spec& spec : controlSpecs()) {
+    for (const Control& c : controlList()) {
         QWidget* w = nullptr;
-        switch (spec.kind) {
+        switch (c.kind) {
             case Kind::Line: w = new QLineEdit(this); break;
             case Kind::Combo: w = new QComboBox(this); break;
             case Kind::List: w = new QListWidget(this); break;
-            case Kind::Radio: w = new QRadioButton(spec.caption, this); break;
-            case Kind::Check: w = new QCheckBox(spec.caption, this); break;
+            case Kind::Radio: w = new QRadioButton(c.caption, this); break;
+            case Kind::Check: w = new QCheckBox(c.caption, this); break;
             case Kind::Button: {
-                auto* b = new QPushButton(spec.caption, this);
+                auto* b = new QPushButton(c.caption, this);
                 b->setAutoDefault(false);
                 w = b;
                 break;
             }
         }
-        w->setGeometry(spec.place);
-        if (spec.kind == Kind::Radio || spec.kind == Kind::Check || spec.kind == Kind::Button) nx::qt::fitWidth(w, 412);
-        spec.keep(w);
-        if (spec.label) {
-            auto* l = new QLabel(spec.caption, this);
-            l->setGeometry(spec.place.x(), spec.place.y() - 16, spec.labelWidth, 13);
+        w->setGeometry(c.place);
+        if (c.kind == Kind::Radio || c.kind == Kind::Check || c.kind == Kind::Button) nx::qt::fitWidth(w, 412);
+        c.keep(w);
+        if (c.label) {
+            auto* l = new QLabel(c.caption, this);
+            l->setGeometry(c.place.x(), c.place.y() - 16, c.labelWidth, 13);
             l->setBuddy(w);
             nx::qt::fitWidth(l, 412);
-            spec.label(l);
+            c.label(l);
         }
     }
     fillControls();

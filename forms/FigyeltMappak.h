@@ -86,9 +86,9 @@ public:
 
 private:
     enum class Kind;
-    struct Spec;
+    struct Control;
     // The controls, one line each: their kind, caption, place and member.
-    std::vector<Spec> controlSpecs();
+    std::vector<Control> controlList();
     void createControls();
     void fillControls();
     void connectControls();

@@ -188,3 +188,30 @@ TEST_F(FoldersWindow, APdfSavingFolderIsSetFromTheKeyboardAndABadPatternRefused)
 }
 
 }  // namespace
+
+namespace {
+
+// The background's and the PDF directory's choosers, by their access keys: a file
+// and a folder on drive C written the DOS way, a second background added with "|".
+TEST_F(FoldersWindow, TheBackgroundAndPdfDirectoryChoosersAnswerByTheirKeys) {
+    drive.mkdir("C:\\FORM");
+    drive.mkdir("C:\\PDFEK");
+    dialogs.fileAnswers = {QString::fromStdString((drive.root() / "FORM" / "a.png").string()),
+                           QString::fromStdString((drive.root() / "FORM" / "b.png").string())};
+    dialogs.folderAnswers = {QString::fromStdString((drive.root() / "PDFEK").string())};
+    ASSERT_TRUE(inWindow([&](TFigyeltMappak& w) {
+        alt(w, Qt::Key_S);  // Tallózás... of the background
+        alt(w, Qt::Key_S);
+        alt(w, Qt::Key_C);  // the PDF directory's field, then its Tallózás... next on the Tab path
+        press(w, Qt::Key_Tab);
+        EXPECT_EQ(w.focusWidget(), w.PdfTallozas);
+        press(w, Qt::Key_Space);
+        EXPECT_EQ(w.Hatter->text(), QStringLiteral("C:\\FORM\\a.png|C:\\FORM\\b.png"));
+        EXPECT_EQ(w.PdfMappa->text(), QStringLiteral("C:\\PDFEK"));
+        press(w, Qt::Key_Escape);
+    }));
+    ASSERT_EQ(dialogs.fileFilters.size(), 2u);
+    EXPECT_NE(dialogs.fileFilters[0].indexOf(QStringLiteral("*.png")), -1);
+}
+
+}  // namespace
